@@ -1,0 +1,50 @@
+// Directories: create, remove, enumerate, test.
+#pragma once
+#include "platform/text.h"
+#include "platform/types.h"
+
+namespace plat {
+
+bool CreateDirectory(const ZoChar* path);
+bool RemoveDirectory(const ZoChar* path);
+// True when `path` names an existing directory (a symbolic link to one counts on
+// Windows as the system reports it; on POSIX a link is never a directory here).
+bool IsDirectory(const ZoChar* path);
+// True when something exists at `path` (a dangling link counts).
+bool Exists(const ZoChar* path);
+// True when `path` itself is a symbolic link or junction.
+bool IsLink(const ZoChar* path);
+// Creates a symbolic link at `link` pointing to `target` (used by tests; on Windows
+// it may fail without the privilege, and callers then skip).
+bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool isDirectory);
+
+struct DirectoryEntry {
+  String16 name;            // file name only
+  uint32_t attributes = 0;  // Windows bits; links carry ZO_ATTR_REPARSE_POINT
+  uint64_t size = 0;
+  ZoFileTime lastWrite = 0;
+};
+
+// Lists the entries of `folder` whose names match `pattern` (Windows wildcard
+// rules: '*' and '?', case-insensitive for ASCII, "*.*" and "*" match every name),
+// "." and ".." included when the system reports them, as FindFirstFileW does.
+class DirectoryLister {
+ public:
+  DirectoryLister() = default;
+  DirectoryLister(const DirectoryLister&) = delete;
+  DirectoryLister& operator=(const DirectoryLister&) = delete;
+  ~DirectoryLister();
+  // False when the folder cannot be listed (kErrorPathNotFound, kErrorAccessDenied...).
+  bool Open(const ZoChar* folder, const ZoChar* pattern);
+  // False at the end (LastError kErrorNoMoreFiles) or on failure.
+  bool Next(DirectoryEntry* entry);
+  void Close();
+
+ private:
+  void* state_ = nullptr;
+};
+
+// The Windows wildcard match the lister uses, exposed for tests and callers.
+bool MatchesSystemPattern(StringView16 pattern, StringView16 name);
+
+}  // namespace plat

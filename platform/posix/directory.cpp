@@ -1,0 +1,182 @@
+// POSIX back end: holds only code valid on every POSIX system.
+#include "platform/directory.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/errors.h"
+#include "platform/posix/posix_util.h"
+#include "platform/time.h"
+
+namespace plat {
+
+bool CreateDirectory(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  if (::mkdir(native.c_str(), 0777) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  return true;
+}
+
+bool RemoveDirectory(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  struct stat st;
+  // rmdir on a link to a folder fails with ENOTDIR; Windows removes a directory
+  // junction this way, but POSIX callers delete links with DeleteFile.
+  if (::rmdir(native.c_str()) != 0) {
+    SetLastErrorFromErrno();
+    if (errno == ENOTDIR && lstat(native.c_str(), &st) == 0) SetLastError(kErrorDirectory);
+    return false;
+  }
+  return true;
+}
+
+bool IsDirectory(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  return S_ISDIR(st.st_mode);
+}
+
+bool Exists(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  struct stat st;
+  return lstat(native.c_str(), &st) == 0;
+}
+
+bool IsLink(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  struct stat st;
+  return lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool /*isDirectory*/) {
+  std::string l, t;
+  if (!ToNativePath(link, &l) || !ToNativePath(target, &t)) return false;
+  if (::symlink(t.c_str(), l.c_str()) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Windows-style wildcard match: '*' any run, '?' one unit, ASCII case folded.
+bool Match(StringView16 p, StringView16 n) {
+  size_t pi = 0, ni = 0, starP = StringView16::npos, starN = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && (p[pi] == u'?' || FoldAscii(p[pi]) == FoldAscii(n[ni]))) {
+      ++pi, ++ni;
+    } else if (pi < p.size() && p[pi] == u'*') {
+      starP = pi++;
+      starN = ni;
+    } else if (starP != StringView16::npos) {
+      pi = starP + 1;
+      ni = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == u'*') ++pi;
+  // "name.*" matches "name" (a final ".*" may match an empty extension), as on Windows.
+  if (pi + 2 == p.size() && p[pi] == u'.' && p[pi + 1] == u'*') return true;
+  return pi == p.size();
+}
+
+struct ListerState {
+  DIR* dir = nullptr;
+  std::string folder;
+  String16 pattern;
+};
+
+}  // namespace
+
+bool MatchesSystemPattern(StringView16 pattern, StringView16 name) {
+  if (pattern == u"*" || pattern == u"*.*") return true;
+  return Match(pattern, name);
+}
+
+DirectoryLister::~DirectoryLister() { Close(); }
+
+void DirectoryLister::Close() {
+  auto* s = static_cast<ListerState*>(state_);
+  if (s) {
+    if (s->dir) closedir(s->dir);
+    delete s;
+    state_ = nullptr;
+  }
+}
+
+bool DirectoryLister::Open(const ZoChar* folder, const ZoChar* pattern) {
+  Close();
+  std::string native;
+  if (!ToNativePath(folder, &native)) return false;
+  if (native.empty()) native.push_back('.');
+  DIR* d = opendir(native.c_str());
+  if (!d) {
+    SetLastErrorFromErrno();
+    if (errno == ENOENT || errno == ENOTDIR) SetLastError(kErrorPathNotFound);
+    return false;
+  }
+  auto* s = new ListerState;
+  s->dir = d;
+  s->folder = native;
+  if (s->folder.back() != '/') s->folder.push_back('/');
+  s->pattern = pattern ? String16(pattern) : String16(u"*");
+  state_ = s;
+  return true;
+}
+
+bool DirectoryLister::Next(DirectoryEntry* entry) {
+  auto* s = static_cast<ListerState*>(state_);
+  if (!s) {
+    SetLastError(kErrorNoMoreFiles);
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    struct dirent* de = readdir(s->dir);
+    if (!de) {
+      SetLastError(errno ? ErrorFromErrno(errno) : kErrorNoMoreFiles);
+      return false;
+    }
+    String16 name = FromUtf8(de->d_name);
+    if (!MatchesSystemPattern(s->pattern, name)) continue;
+    entry->name = std::move(name);
+    entry->attributes = 0;
+    entry->size = 0;
+    entry->lastWrite = 0;
+    std::string full = s->folder + de->d_name;
+    struct stat st;
+    if (lstat(full.c_str(), &st) == 0) {
+      if (S_ISLNK(st.st_mode)) {
+        entry->attributes |= ZO_ATTR_REPARSE_POINT;
+        struct stat target;
+        if (stat(full.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) entry->attributes |= ZO_ATTR_DIRECTORY;
+      } else if (S_ISDIR(st.st_mode)) {
+        entry->attributes |= ZO_ATTR_DIRECTORY;
+      } else {
+        entry->size = static_cast<uint64_t>(st.st_size);
+        if ((st.st_mode & S_IWUSR) == 0) entry->attributes |= ZO_ATTR_READONLY;
+      }
+      entry->lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
+    }
+    if (entry->attributes == 0) entry->attributes = ZO_ATTR_ARCHIVE;
+    return true;
+  }
+}
+
+}  // namespace plat

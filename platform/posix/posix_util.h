@@ -1,0 +1,20 @@
+// POSIX back end internals: holds only code valid on every POSIX system.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "platform/types.h"
+
+namespace plat {
+
+uint32_t ErrorFromErrno(int e);
+void SetLastErrorFromErrno();
+
+// The UTF-8 form of a UTF-16 path for a system call. False (with
+// kErrorInvalidName) for null.
+bool ToNativePath(const ZoChar* path, std::string* out);
+
+// Copies UTF-16 text into a caller buffer with the size contract of
+// GetFullPathNameW: the length when it fits, else the capacity needed.
+uint32_t ReturnPath(const std::u16string& text, ZoChar* out, uint32_t capacity);
+
+}  // namespace plat
