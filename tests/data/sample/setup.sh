@@ -1,0 +1,2 @@
+#!/bin/sh
+echo "sample setup program: installing from $(dirname "$0")"
