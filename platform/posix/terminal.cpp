@@ -1,0 +1,151 @@
+// POSIX back end: holds only code valid on every POSIX system.
+// Terminal queries through isatty/ioctl, Ctrl-C through sigaction without
+// SA_RESTART (so a blocked read of a key press returns), single keys through a
+// temporary non-canonical, no-echo termios state that is always restored.
+#include "platform/terminal.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace plat {
+
+namespace {
+
+std::atomic<int> gInterruptPending{0};
+std::atomic<InterruptCallback> gInterruptCallback{nullptr};
+std::atomic<bool> gWatching{false};
+
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+int DescriptorOf(StandardStream stream) {
+  switch (stream) {
+    case StandardStream::Input: return STDIN_FILENO;
+    case StandardStream::Output: return STDOUT_FILENO;
+    case StandardStream::Error: return STDERR_FILENO;
+  }
+  return -1;
+}
+
+extern "C" void HandleInterrupt(int signalNumber) {
+  int savedErrno = errno;
+  if (gInterruptPending.exchange(1) != 0) {
+    // Second interrupt before the program reacted to the first: end the way
+    // the user expects from a second Ctrl-C.
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+  }
+  InterruptCallback callback = gInterruptCallback.load();
+  if (callback) callback();
+  errno = savedErrno;
+}
+
+// Decodes the rest of a UTF-8 sequence whose lead byte is `lead`, reading the
+// continuation bytes from the terminal. Malformed input gives U+FFFD.
+int DecodeKey(unsigned char lead) {
+  int extra = 0;
+  int code = lead;
+  if (lead < 0x80) return lead;
+  if ((lead & 0xE0) == 0xC0) { extra = 1; code = lead & 0x1F; }
+  else if ((lead & 0xF0) == 0xE0) { extra = 2; code = lead & 0x0F; }
+  else if ((lead & 0xF8) == 0xF0) { extra = 3; code = lead & 0x07; }
+  else return 0xFFFD;
+  for (int i = 0; i < extra; ++i) {
+    unsigned char next = 0;
+    ssize_t got = read(STDIN_FILENO, &next, 1);
+    if (got != 1 || (next & 0xC0) != 0x80) return 0xFFFD;
+    code = (code << 6) | (next & 0x3F);
+  }
+  return code;
+}
+
+}  // namespace
+
+bool IsTerminal(StandardStream stream) { return isatty(DescriptorOf(stream)) == 1; }
+
+int TerminalWidth(StandardStream stream) {
+  int fd = DescriptorOf(stream);
+  if (isatty(fd) != 1) return 0;
+  struct winsize size {};
+  if (ioctl(fd, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
+bool WriteText(StandardStream stream, std::string_view utf8) {
+  if (stream == StandardStream::Input) return false;
+  int fd = DescriptorOf(stream);
+  const char* data = utf8.data();
+  size_t left = utf8.size();
+  while (left > 0) {
+    ssize_t wrote = write(fd, data, left);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += wrote;
+    left -= static_cast<size_t>(wrote);
+  }
+  return true;
+}
+
+void WatchInterrupts(InterruptCallback callback) {
+  gInterruptCallback.store(callback);
+  if (gWatching.exchange(true)) return;
+  struct sigaction action {};
+  action.sa_handler = HandleInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a waiting ReadKey must see EINTR
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  // A closed pipe (ach list | head) becomes a failed write, not a dead process.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+bool InterruptRequested() { return gInterruptPending.load() != 0; }
+
+void ClearInterrupt() { gInterruptPending.store(0); }
+
+int ReadKey() {
+  if (isatty(STDIN_FILENO) != 1) return kKeyNotTerminal;
+  struct termios saved {};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return kKeyNotTerminal;
+  struct termios raw = saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));  // ISIG stays: Ctrl-C still signals
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  int result = kKeyEndOfInput;
+  for (;;) {
+    if (InterruptRequested()) {
+      result = kKeyInterrupted;
+      break;
+    }
+    unsigned char byte = 0;
+    ssize_t got = read(STDIN_FILENO, &byte, 1);
+    if (got == 1) {
+      result = DecodeKey(byte);
+      break;
+    }
+    if (got < 0 && errno == EINTR) continue;  // the loop head decides
+    result = kKeyEndOfInput;
+    break;
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  return result;
+}
+
+std::vector<String16> GetCommandLineArguments(int argc, char** argv) {
+  std::vector<String16> arguments;
+  if (argc <= 0 || !argv) return arguments;
+  arguments.reserve(static_cast<size_t>(argc));
+  for (int i = 0; i < argc; ++i) {
+    arguments.push_back(argv[i] ? FromUtf8(argv[i]) : String16());
+  }
+  return arguments;
+}
+
+}  // namespace plat

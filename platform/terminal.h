@@ -1,0 +1,59 @@
+// The terminal and the process's command line: what a command-line tool needs
+// from the system beyond files (is a stream a terminal, how wide is it, one
+// key press without echo, Ctrl-C, the UTF-16 arguments).
+//
+// Contracts (both back ends):
+// - Text written through WriteText is UTF-8; on a Windows console it is shown
+//   through the console's UTF-16 interface, elsewhere the bytes go out as they are.
+// - The interrupt watch turns Ctrl-C (SIGINT / CTRL_C_EVENT, also Ctrl-Break and
+//   SIGTERM) into a flag that the program polls; the process is not ended by the
+//   first one. A second Ctrl-C while the first is still pending ends the process
+//   the system's default way, so a program stuck in a long call stays killable.
+// - ReadKey returns early (with kKeyInterrupted) when Ctrl-C arrives while it waits.
+#pragma once
+#include <string_view>
+#include <vector>
+#include "platform/text.h"
+#include "platform/types.h"
+
+namespace plat {
+
+enum class StandardStream { Input, Output, Error };
+
+// True when the stream is connected to an interactive terminal (a console on
+// Windows, a tty on POSIX); false for files, pipes and /dev/null.
+bool IsTerminal(StandardStream stream);
+
+// Columns of the terminal behind `stream`; 0 when it is not a terminal or the
+// width cannot be read.
+int TerminalWidth(StandardStream stream);
+
+// Writes UTF-8 text to standard output or standard error (Input is refused).
+// False when the write fails (a closed pipe, a full disk).
+bool WriteText(StandardStream stream, std::string_view utf8);
+
+// Starts watching for Ctrl-C. Idempotent. `callback`, when not null, runs once
+// per interrupt in signal or system-thread context: it may only store to
+// lock-free atomics.
+using InterruptCallback = void (*)();
+void WatchInterrupts(InterruptCallback callback = nullptr);
+// True once Ctrl-C has arrived since the watch started or the flag was cleared.
+bool InterruptRequested();
+void ClearInterrupt();
+
+// Results of ReadKey besides a character (which is returned as a code point).
+inline constexpr int kKeyEndOfInput = -1;    // standard input closed
+inline constexpr int kKeyInterrupted = -2;   // Ctrl-C while waiting
+inline constexpr int kKeyNotTerminal = -3;   // standard input is not a terminal
+
+// Reads one key press from the terminal on standard input without waiting for
+// Enter and without echo, and returns it as a code point. Only terminals are
+// read; for anything else the result is kKeyNotTerminal.
+int ReadKey();
+
+// The program's arguments as UTF-16, argument 0 (the program) included. On
+// Windows they come from the process's UTF-16 command line (argc and argv are
+// then ignored); on POSIX argv is converted from UTF-8.
+std::vector<String16> GetCommandLineArguments(int argc, char** argv);
+
+}  // namespace plat
