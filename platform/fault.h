@@ -2,6 +2,7 @@
 // Off by default; a test switches a fault on, runs the operation and clears it.
 // Process-wide; not meant for concurrent tests.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace plat::fault {
@@ -24,5 +25,16 @@ struct FileFaults {
 
 void Set(const FileFaults& faults);
 void Clear();
+
+// Consulted by the file back ends (not by callers).
+// How many of `size` bytes a write may still put down; sets *fail (and *error)
+// when the write must fail after putting them down.
+size_t AllowWrite(size_t size, bool* fail, uint32_t* error);
+// True when the current read is the one to shorten.
+bool ShortenRead();
+// True when renames fail (with access denied).
+bool RenameFails();
+// True when closes fail; *error receives the error to report.
+bool CloseFails(uint32_t* error);
 
 }  // namespace plat::fault

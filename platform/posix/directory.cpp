@@ -74,28 +74,6 @@ bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool /*isDirec
 
 namespace {
 
-// Windows-style wildcard match: '*' any run, '?' one unit, ASCII case folded.
-bool Match(StringView16 p, StringView16 n) {
-  size_t pi = 0, ni = 0, starP = StringView16::npos, starN = 0;
-  while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == u'?' || FoldAscii(p[pi]) == FoldAscii(n[ni]))) {
-      ++pi, ++ni;
-    } else if (pi < p.size() && p[pi] == u'*') {
-      starP = pi++;
-      starN = ni;
-    } else if (starP != StringView16::npos) {
-      pi = starP + 1;
-      ni = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (pi < p.size() && p[pi] == u'*') ++pi;
-  // "name.*" matches "name" (a final ".*" may match an empty extension), as on Windows.
-  if (pi + 2 == p.size() && p[pi] == u'.' && p[pi + 1] == u'*') return true;
-  return pi == p.size();
-}
-
 struct ListerState {
   DIR* dir = nullptr;
   std::string folder;
@@ -103,11 +81,6 @@ struct ListerState {
 };
 
 }  // namespace
-
-bool MatchesSystemPattern(StringView16 pattern, StringView16 name) {
-  if (pattern == u"*" || pattern == u"*.*") return true;
-  return Match(pattern, name);
-}
 
 DirectoryLister::~DirectoryLister() { Close(); }
 

@@ -8,10 +8,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <mutex>
 
 #include "platform/errors.h"
 #include "platform/fault.h"
@@ -20,65 +18,6 @@
 #include "platform/time.h"
 
 namespace plat {
-
-namespace fault {
-namespace {
-std::mutex gFaultMutex;
-FileFaults gFaults;
-bool gActive = false;
-int64_t gWritten = 0;
-int gReads = 0;
-}  // namespace
-
-void Set(const FileFaults& faults) {
-  std::lock_guard<std::mutex> lock(gFaultMutex);
-  gFaults = faults;
-  gActive = true;
-  gWritten = 0;
-  gReads = 0;
-}
-
-void Clear() {
-  std::lock_guard<std::mutex> lock(gFaultMutex);
-  gFaults = FileFaults();
-  gActive = false;
-}
-
-// How many of `size` bytes a write may still put down; sets *fail when the
-// write must then fail.
-size_t AllowWrite(size_t size, bool* fail, uint32_t* error) {
-  std::lock_guard<std::mutex> lock(gFaultMutex);
-  *fail = false;
-  if (!gActive || gFaults.failWritesAfterBytes < 0) return size;
-  int64_t room = gFaults.failWritesAfterBytes - gWritten;
-  if (room < 0) room = 0;
-  if (static_cast<int64_t>(size) <= room) {
-    gWritten += size;
-    return size;
-  }
-  gWritten += room;
-  *fail = true;
-  *error = gFaults.writeError;
-  return static_cast<size_t>(room);
-}
-
-bool ShortenRead() {
-  std::lock_guard<std::mutex> lock(gFaultMutex);
-  if (!gActive || gFaults.shortReadNth <= 0) return false;
-  return ++gReads == gFaults.shortReadNth;
-}
-
-bool RenameFails() {
-  std::lock_guard<std::mutex> lock(gFaultMutex);
-  return gActive && gFaults.failRename;
-}
-
-bool CloseFails(uint32_t* error) {
-  std::lock_guard<std::mutex> lock(gFaultMutex);
-  *error = gFaults.writeError;
-  return gActive && gFaults.failClose;
-}
-}  // namespace fault
 
 bool ToNativePath(const ZoChar* path, std::string* out) {
   if (!path) {
