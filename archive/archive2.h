@@ -1,0 +1,288 @@
+// CArchive2: the one object through which an archive is read or written.
+//
+// An object is constructed, opened on one file in one mode, used for the operations
+// that mode allows, closed (Close writes back what the mode changed) and destroyed.
+// Every public operation returns a COM-style result (negative = failure) and, before
+// a failure, reports an error event with the failing step's name to the progress
+// object (when one was given to Open).
+//
+// Text is UTF-16 (ZoChar) everywhere. Paths use the native separator; entry names
+// always use '\\' (the format) and are converted and checked only where an entry
+// name is joined to a destination folder (extraction) or a file path becomes a
+// stored name (the writers).
+//
+// Reading: Open loads the end record (a backward scan that accepts a candidate only
+// when its central directory ends where it begins), then reads the central
+// directory once in large blocks and indexes it in memory. Every walk, lookup and
+// access by index runs on that index; the directory is never re-read per entry.
+// A directory whose walk stops early (bad signature, an entry running past the
+// directory's end) or whose entry count disagrees with the end record is damaged:
+// IsDirectoryDamaged() says so, and the extracting and verifying operations fail.
+//
+// Source files: archive_object.cpp (object, Open/Close, archive queries, error
+// reports), archive_directory.cpp (end record, index, entry queries),
+// archive_verify.cpp, archive_extract.cpp, archive_shared_steps.cpp (patterns,
+// replace question, block copies, temp and volume names), volume_reader.cpp,
+// entry_name_safety.cpp; the writers live in archive_add*.cpp, archive_write*.cpp,
+// archive_delete*.cpp and archive_sfx*.cpp.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_format.h"
+#include "archive/archive_progress.h"
+#include "platform/file.h"
+#include "platform/results.h"
+#include "platform/types.h"
+#include "runtime/zo_list.h"
+
+// Open modes.
+inline constexpr uint32_t ARC_OPEN_CREATE = 0;
+inline constexpr uint32_t ARC_OPEN_READ = 1;
+inline constexpr uint32_t ARC_OPEN_APPEND = 2;
+inline constexpr uint32_t ARC_OPEN_DELETE = 3;
+inline constexpr uint32_t ARC_OPEN_SEA = 4;
+inline constexpr uint32_t ARC_OPEN_MULTIVOL = 5;
+
+// Extraction flags.
+inline constexpr uint32_t ARC_EXTRACT_FLAT = 1;       // files straight into the destination
+inline constexpr uint32_t ARC_EXTRACT_OVERWRITE = 4;  // replace existing targets without asking
+inline constexpr uint32_t ARC_EXTRACT_NO_TOTAL = 8;   // ExtractEntry by name: no BeginItem
+
+// Add flags (writers).
+inline constexpr uint32_t ARC_ADD_RECURSE = 1;
+inline constexpr uint32_t ARC_ADD_NO_TOTAL = 2;
+inline constexpr uint32_t ARC_ADD_REPLACE = 4;
+inline constexpr uint32_t ARC_ADD_CLEAR_READONLY = 8;
+// Delete, self-extracting and split flags (writers).
+inline constexpr uint32_t ARC_DELETE_NO_TOTAL = 1;
+inline constexpr uint32_t ARC_SEA_REPLACE = 4;
+inline constexpr uint32_t ARC_SPLIT_NO_TOTAL = 1;
+
+// Name pattern kinds (CheckForWildcards).
+enum WildcardKind : int { kWildcardExact = 0, kWildcardSuffix = 1, kWildcardAll = 2, kWildcardPrefix = 3 };
+
+// One central directory entry as the index holds it.
+struct ArchiveDirectoryEntry {
+  arc::CentralDirectoryEntry record;  // the decoded 84 fixed bytes
+  uint64_t position = 0;              // file offset of the entry (base included)
+  std::u16string name;                // at most 259 units (record.nameLength tells the truth)
+};
+
+// The fixed bytes of one central entry and its name (at most 259 units, terminated),
+// as the directory walk hands them out.
+struct CentralEntryBuffer {
+  uint8_t fixed[arc::kCentralEntrySize];
+  ZoChar name[arc::kNameCapacity];
+  arc::CentralDirectoryEntry Decoded() const { return arc::CentralDirectoryEntry::Decode(fixed); }
+};
+
+// Everything a listing shows about one entry (a convenience over the getters).
+struct ArchiveEntryInfo {
+  std::u16string name;
+  uint64_t uncompressedSize = 0;
+  uint64_t compressedSize = 0;
+  uint32_t compressionType = 0;
+  uint32_t compressionLevel = 0;
+  uint32_t crcCompressed = 0;
+  uint32_t crcUncompressed = 0;
+  ZoFileTime fileTime = 0;
+  uint32_t attributes = 0;
+  uint32_t posixMode = 0;     // valid when hasPosixMode
+  bool hasPosixMode = false;
+};
+
+class CArchive2 {
+ public:
+  CArchive2();
+  virtual ~CArchive2();
+  CArchive2(const CArchive2&) = delete;
+  CArchive2& operator=(const CArchive2&) = delete;
+
+  // ---- object, open modes, archive-level queries ----
+  ZoResult Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress);
+  ZoResult Close();
+  // entryCount when open with an end record loaded, else -1.
+  ZoResult GetArchiveCount();
+  ZoResult GetCreateTime(ZoFileTime& time);
+  ZoResult GetModifyTime(ZoFileTime& time);
+  int GetArchiveSEAStatus();
+  int GetMultiVolumeStatus();
+  int64_t GetArchiveSize();
+
+  // ---- central directory queries (by name: exact, case-folded; by index) ----
+  ZoResult GetEntryName(int index, ZoChar* buffer, unsigned size);
+  ZoResult GetEntryUncompressedSize(const ZoChar* name, int64_t& size);
+  ZoResult GetEntryUncompressedSize(int index, int64_t& size);
+  ZoResult GetEntryCompressedSize(const ZoChar* name, int64_t& size);
+  ZoResult GetEntryCompressedSize(int index, int64_t& size);
+  ZoResult GetEntryCompressionType(const ZoChar* name, int& type);
+  ZoResult GetEntryCompressionType(int index, int& type);
+  ZoResult GetEntryFileTime(const ZoChar* name, ZoFileTime& time);
+  ZoResult GetEntryFileTime(int index, ZoFileTime& time);
+  ZoResult GetEntryCRC32(const ZoChar* name, int& crc);
+  ZoResult GetEntryCRC32(int index, int& crc);
+  ZoResult GetEntryFileAttributes(const ZoChar* name, int& attributes);
+  ZoResult GetEntryFileAttributes(int index, int& attributes);
+  int IsEntryInArchive(const ZoChar* name);
+  // Stored bytes against crcCompressed, main file only.
+  ZoResult ValidateEntry(const ZoChar* name);
+  ZoResult ValidateEntry(int index);
+  ZoResult GetVolumeComment(ZoChar* buffer, unsigned size);
+
+  // ---- additions for tools (not part of the original surface) ----
+  // True when the directory walk stopped before the directory's end or found a
+  // different number of entries than the end record declares.
+  bool IsDirectoryDamaged() const { return directoryDamaged_; }
+  // Entries the walk found (the index size); 0 when nothing is loaded.
+  int GetIndexedEntryCount() const { return static_cast<int>(directory_.size()); }
+  // 1 and `info` filled for a valid index of the walked directory, else 0.
+  int GetEntryInfo(int index, ArchiveEntryInfo& info) const;
+  // The end record's stored archive name (empty when none); ARC_E_BAD_NAME when
+  // the buffer is too small.
+  ZoResult GetStoredName(ZoChar* buffer, unsigned size) const;
+  uint64_t GetBase() const { return base_; }
+  // Complete verification of one entry: stored bytes against crcCompressed AND the
+  // inflated (or stored) bytes against crcUncompressed and uncompressedSize,
+  // following the volumes of a set; nothing is written. 0 good, negative failure.
+  ZoResult VerifyEntryComplete(int index);
+  // VerifyEntryComplete over every entry in directory order; a damaged directory
+  // fails first. Stops at the first failure (or cancel) and returns it; 0 when all pass.
+  ZoResult VerifyAll();
+
+  // ---- extraction ----
+  ZoResult ExtractAll(const ZoChar* destination, uint32_t flags);
+  ZoResult ExtractEntry(const ZoChar* name, const ZoChar* destination, uint32_t flags);
+  ZoResult ExtractEntry(int index, int* count, const ZoChar* destination, uint32_t flags);
+  ZoResult GetSizeExtractAll(int64_t& size);
+  ZoResult GetSizeExtractEntry(const ZoChar* name, int64_t& size, uint32_t flags);
+  ZoResult GetSizeExtractEntry(int index, int* count, int64_t& size, uint32_t flags);
+  ZoResult IsSpaceForExtractAll(const ZoChar* destination, uint32_t flags);
+  ZoResult IsSpaceForExtractEntry(const ZoChar* name, const ZoChar* destination, uint32_t flags);
+  ZoResult IsSpaceForExtractEntry(int index, int* count, const ZoChar* destination, uint32_t flags);
+  // 1 for a single file, 0 when every volume exists, ARC_E_VOLUME_NOT_FOUND otherwise.
+  ZoResult ValidateMultiVolume();
+
+  // ---- shared steps (patterns, replace question, copies) ----
+  ZoResult CheckForWildcards(const ZoChar* pattern, std::u16string& patternPart, WildcardKind& kind);
+  static bool MatchWildcard(const ZoChar* name, const std::u16string& patternPart, WildcardKind kind);
+  // 0 replace, 1 skip, any other value the host's answer (ARC_E_CANCELLED cancels).
+  ZoResult AskReplace(const ZoChar* path, bool readOnlyQuestion);
+  ZoResult BlockCopy(plat::File& source, uint64_t sourceOffset, uint64_t count, plat::File& destination,
+                     uint64_t destinationOffset);
+  ZoResult FileCopy(const ZoChar* sourcePath, const ZoChar* destinationPath);
+
+  // ---- writers (archive_add*.cpp, archive_write*.cpp, archive_delete*.cpp, archive_sfx*.cpp) ----
+  ZoResult AddEntryToArchive(const ZoChar* path, uint32_t compression, uint32_t level, uint32_t flags,
+                             const ZoChar* folder);
+  ZoResult GetSizeAddEntry(const ZoChar* path, int64_t& size, uint32_t flags);
+  ZoResult GetCountAddEntry(const ZoChar* path, int64_t& count, uint32_t flags);
+  ZoResult IsSpaceForAddEntry(const ZoChar* path, uint32_t flags);
+  ZoResult AddCentralDirectory();
+  ZoResult AddEndOfCentralDir(uint64_t centralOffset);
+  void AddVolumeComment(const ZoChar* text);
+  ZoResult Annotate(const ZoChar* archivePath, const ZoChar* text);
+  ZoResult DeleteEntryFromArchive(const ZoChar* pattern, uint32_t flags);
+  int IsDeleteRequested();
+  void AbortDeletionProcess();
+  int GetEntryDeleteStatus(int index);
+  ZoResult SubmitDeleteList();
+  ZoResult GetSizeCreateSEA(const ZoChar* stubPath, int64_t& size);
+  ZoResult IsSpaceForCreateSEA(const ZoChar* outputPath, const ZoChar* stubPath);
+  ZoResult CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, uint32_t flags);
+  ZoResult SplitSEA(const ZoChar* folder, uint32_t flags);
+  ZoResult SplitArchive(int64_t volumeSize, uint32_t flags);
+  ZoResult GetSizeMerge(int64_t& size);
+  ZoResult IsSpaceForMerge();
+  ZoResult MergeArchive(uint32_t flags);
+  ZoResult CopySEAMultiFiles();
+
+ protected:
+  // ---- error reporting: the one helper of the engine ----
+  // With a progress object: itemName := step, or step "|" detail, cut to 259
+  // units; then ReportError(code). Without one nothing happens.
+  void ReportFailure(int32_t code, const char* step, const ZoChar* detail = nullptr);
+  void ReportFailure(int32_t code, const char* step, uint64_t numericDetail);
+  // ReportStatus / SetItemName / PollStatus when a progress object is present.
+  void Status(int32_t code);
+  void ItemName(const ZoChar* text);
+  int32_t Poll();
+
+  // ---- end record and directory (archive_directory.cpp) ----
+  ZoResult LoadEndOfCentralDirectory(plat::File& file);
+  // Reads the directory of the loaded end record into directory_ (large blocks).
+  ZoResult IndexCentralDirectory();
+  // The spec-shaped walk over the index: 0 = entry in buffer, 1 = end.
+  ZoResult FindFirstCentralDirectory(CentralEntryBuffer& buffer);
+  ZoResult FindNextCentralDirectory(CentralEntryBuffer& buffer);
+  // Index of the first entry whose whole name equals `name` (case-folded), or -1.
+  int FindEntryByName(const ZoChar* name) const;
+  // The entry at `index` when 0 <= index < entryCount and the walk reached it.
+  const ArchiveDirectoryEntry* EntryAt(int index) const;
+  bool HasEndRecord() const { return endLoaded_; }
+  int32_t EntryCountOrMinusOne() const;
+  void ComputeExtractTotal();
+
+  // ---- names (archive_shared_steps.cpp) ----
+  // "%s~%s": the archive's folder (with separator), a tilde, its file name.
+  bool MakeTempPath(const ZoChar* archivePath, ZoChar* out, size_t capacity) const;
+  // Volume k of the set: the main file's folder, the stored name's file part (split
+  // at '\\', '/' and ':') without extension, k, the extension. False when too long.
+  bool MakeVolumePath(uint32_t k, std::u16string* out) const;
+
+  // ---- verification and extraction internals ----
+  ZoResult ValidateEntryData(const ArchiveDirectoryEntry& entry);
+  ZoResult FailIfDamaged(const char* step);
+  ZoResult CheckNamesBeforeExtract(const std::vector<int>& indexes, const char* step);
+  ZoResult ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
+  ZoResult MakeFolderEntry(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
+  ZoResult ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
+
+  // ---- writer internals (the writer files own these) ----
+  ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder);
+  ZoResult AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder);
+  ZoResult AddWildcard(const ZoChar* path, const ZoChar* baseFolder);
+
+  // ---- fields ----
+  plat::File file_;                  // the archive (create mode: the new file)
+  plat::File outFile_;               // the file being written (temp file of a rewrite)
+  bool outIsFile_ = false;           // read and create modes: outFile is `file_` itself
+  ZoList* entryList_ = nullptr;      // the writers' per-entry records (create/append/delete)
+  uint64_t writePos_ = 0;            // bytes written to outFile after the base
+  CZoArchiveProgress* progress_ = nullptr;
+  uint32_t mode_ = 0;                // 0 also stands for "not open"
+  uint32_t addCompressionType_ = 0;
+  uint32_t addCompressionLevel_ = 0;
+  uint8_t endRecord_[arc::kEndRecordSize] = {};  // image of the loaded end record
+  arc::EndOfCentralDirectory end_;   // decoded endRecord_
+  bool endLoaded_ = false;
+  uint64_t endPosition_ = 0;         // file offset of the loaded end record
+  ZoChar comment_[arc::kCommentCapacity] = {};
+  ZoChar storedName_[arc::kNameCapacity] = {};
+  ZoChar reservedText_[arc::kNameCapacity] = {};
+  int64_t cursor_ = -1;              // index of the entry the walk stands on; -1 none
+  ZoChar archivePath_[ZO_MAX_PATH] = {};
+  ZoChar tempPath_[ZO_MAX_PATH] = {};
+  uint32_t extractFlags_ = 0;
+  uint32_t addFlags_ = 0;
+  uint32_t deleteFlags_ = 0;
+  uint64_t base_ = 0;
+  uint32_t volumeCount_ = 0;
+  uint32_t entriesWritten_ = 0;
+  uint32_t replaceAllFiles_ = 0;
+  uint32_t replaceAllReadOnly_ = 0;
+  uint32_t modified_ = 0;
+  uint64_t extractTotal_ = 0;
+  bool extractTotalComputed_ = false;
+  ZoChar fileSystemName_[128] = {};
+  // The directory index: entries in directory order, as far as the walk reached.
+  std::vector<ArchiveDirectoryEntry> directory_;
+  bool directoryDamaged_ = false;
+  // Sizes of volumes 2.. once opened (index 0 is volume 2), so that locating an
+  // entry does not reopen every earlier volume.
+  std::vector<uint64_t> volumeSizes_;
+
+  friend class VolumeReader;
+};
