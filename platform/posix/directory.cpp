@@ -17,7 +17,7 @@ bool CreateDirectory(const ZoChar* path) {
   std::string native;
   if (!ToNativePath(path, &native)) return false;
   if (::mkdir(native.c_str(), 0777) != 0) {
-    SetLastErrorFromErrno();
+    SetLastErrorFromErrnoAt(native);
     return false;
   }
   return true;

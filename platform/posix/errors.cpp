@@ -3,6 +3,8 @@
 #include "platform/errors.h"
 #include "platform/posix/posix_util.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace plat {
@@ -42,5 +44,17 @@ uint32_t ErrorFromErrno(int e) {
 }
 
 void SetLastErrorFromErrno() { SetLastError(ErrorFromErrno(errno)); }
+
+void SetLastErrorFromErrnoAt(const std::string& path) {
+  int e = errno;
+  uint32_t error = ErrorFromErrno(e);
+  if (e == ENOENT) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) error = kErrorPathNotFound;
+  }
+  SetLastError(error);
+}
 
 }  // namespace plat

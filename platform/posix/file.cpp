@@ -112,9 +112,11 @@ File File::Open(const ZoChar* path, Access access, uint32_t /*share*/, Dispositi
     fd = ::open(native.c_str(), flags, mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    uint32_t e = ErrorFromErrno(errno);
-    if (errno == EEXIST && disposition == Disposition::CreateNew) e = kErrorFileExists;
-    SetLastError(e);
+    if (errno == EEXIST && disposition == Disposition::CreateNew) {
+      SetLastError(kErrorFileExists);
+    } else {
+      SetLastErrorFromErrnoAt(native);
+    }
     return File();
   }
   // A directory opens fine on POSIX; Windows refuses it with access denied.
@@ -285,7 +287,7 @@ uint32_t GetAttributes(const ZoChar* path) {
   if (!ToNativePath(path, &native)) return ZO_INVALID_ATTRIBUTES;
   struct stat st;
   if (lstat(native.c_str(), &st) != 0) {
-    SetLastErrorFromErrno();
+    SetLastErrorFromErrnoAt(native);
     return ZO_INVALID_ATTRIBUTES;
   }
   uint32_t attributes = 0;
@@ -306,7 +308,7 @@ bool SetAttributes(const ZoChar* path, uint32_t attributes) {
   if (!ToNativePath(path, &native)) return false;
   struct stat st;
   if (lstat(native.c_str(), &st) != 0) {
-    SetLastErrorFromErrno();
+    SetLastErrorFromErrnoAt(native);
     return false;
   }
   if (S_ISLNK(st.st_mode)) return true;  // links carry no permissions of their own
@@ -332,7 +334,7 @@ bool DeleteFile(const ZoChar* path) {
     return false;
   }
   if (::unlink(native.c_str()) != 0) {
-    SetLastErrorFromErrno();
+    SetLastErrorFromErrnoAt(native);
     return false;
   }
   return true;
@@ -355,7 +357,13 @@ bool MoveFile(const ZoChar* from, const ZoChar* to, bool replaceExisting) {
     }
   }
   if (::rename(a.c_str(), b.c_str()) != 0) {
-    SetLastErrorFromErrno();
+    // ENOENT: a missing source is "file not found", a missing target folder
+    // "path not found".
+    struct stat st;
+    int e = errno;
+    bool sourceExists = lstat(a.c_str(), &st) == 0;
+    errno = e;
+    SetLastErrorFromErrnoAt(sourceExists ? b : a);
     return false;
   }
   return true;
@@ -366,7 +374,7 @@ bool GetFileTimes(const ZoChar* path, FileTimes* times) {
   if (!ToNativePath(path, &native)) return false;
   struct stat st;
   if (stat(native.c_str(), &st) != 0) {
-    SetLastErrorFromErrno();
+    SetLastErrorFromErrnoAt(native);
     return false;
   }
   FillTimes(st, times);

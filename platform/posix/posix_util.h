@@ -8,6 +8,9 @@ namespace plat {
 
 uint32_t ErrorFromErrno(int e);
 void SetLastErrorFromErrno();
+// As SetLastErrorFromErrno for a call on `path`; a missing name whose folder is
+// missing too is kErrorPathNotFound, as Windows reports it (ENOENT covers both).
+void SetLastErrorFromErrnoAt(const std::string& path);
 
 // The UTF-8 form of a UTF-16 path for a system call. False (with
 // kErrorInvalidName) for null.
