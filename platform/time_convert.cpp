@@ -83,6 +83,14 @@ bool SystemTimeToFileTime(const SystemTime& in, ZoFileTime* out) {
     SetLastError(kErrorInvalidParameter);
     return false;
   }
+  // A day beyond the month's end (February 30, April 31) is refused, not rolled over.
+  static constexpr uint8_t kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (in.year % 4 == 0 && in.year % 100 != 0) || in.year % 400 == 0;
+  unsigned lastDay = kDaysInMonth[in.month - 1] + (in.month == 2 && leap ? 1u : 0u);
+  if (in.day > lastDay) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
   int64_t days = DaysFromCivil(in.year, in.month, in.day);
   int64_t s = days * 86400 + in.hour * 3600 + in.minute * 60 + in.second;
   *out = FileTimeFromUnix(s, static_cast<uint32_t>(in.milliseconds) * 1000000u);
