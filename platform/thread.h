@@ -70,7 +70,7 @@ class Event {
 // A joinable thread running `body`; the destructor joins.
 class Thread {
  public:
-  Thread() = default;
+  Thread();  // defined beside Impl: an inline one would need Impl complete
   ~Thread();
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;

@@ -85,6 +85,7 @@ bool Event::Wait(uint32_t milliseconds) {
 struct Thread::Impl {
   std::thread t;
 };
+Thread::Thread() = default;
 Thread::~Thread() { Join(); }
 bool Thread::Start(std::function<void()> body) {
   if (impl_) return false;

@@ -67,6 +67,7 @@ bool Event::Wait(uint32_t milliseconds) { return WaitOn(impl_->handle, milliseco
 struct Thread::Impl {
   std::thread t;
 };
+Thread::Thread() = default;
 Thread::~Thread() { Join(); }
 bool Thread::Start(std::function<void()> body) {
   if (impl_) return false;
