@@ -83,9 +83,18 @@ bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool isDirecto
     return false;
   }
   DWORD flags = isDirectory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
-  if (::CreateSymbolicLinkW(Wide(link), Wide(target), flags | kAllowUnprivilegedCreate)) return true;
-  if (::GetLastError() != ERROR_INVALID_PARAMETER) return false;
-  return ::CreateSymbolicLinkW(Wide(link), Wide(target), flags) != 0;
+  if (!::CreateSymbolicLinkW(Wide(link), Wide(target), flags | kAllowUnprivilegedCreate)) {
+    if (::GetLastError() != ERROR_INVALID_PARAMETER) return false;
+    if (!::CreateSymbolicLinkW(Wide(link), Wide(target), flags)) return false;
+  }
+  // Some implementations (Wine's among them) answer success without creating
+  // anything; a link that is not there was not created.
+  DWORD attributes = ::GetFileAttributesW(Wide(link));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    SetLastError(kErrorNotSupported);
+    return false;
+  }
+  return true;
 }
 
 DirectoryLister::~DirectoryLister() { Close(); }
