@@ -53,6 +53,14 @@ class File {
   static File Open(const ZoChar* path, Access access, uint32_t share, Disposition disposition,
                    uint32_t attributes = 0, uint32_t posixMode = 0);
 
+  // Creates or truncates `path` for writing, not shared, like Open(..., Write,
+  // kShareNone, CreateAlways), but never through a symbolic link or junction at
+  // the final component: such a path fails with kErrorAccessDenied and the link's
+  // target is untouched (O_NOFOLLOW on POSIX; a reparse-point check on the opened
+  // handle on Windows, before anything is truncated). Extraction uses it so that a
+  // link planted in a destination folder cannot redirect a file. (file_safety.cpp)
+  static File CreateNoFollow(const ZoChar* path, uint32_t posixMode = 0);
+
   bool IsValid() const { return handle_ != kInvalid; }
   explicit operator bool() const { return IsValid(); }
 
