@@ -1,0 +1,321 @@
+// Parsing of ach's command line. Options may stand anywhere after the command
+// (before, between or after the operands); "--" ends the options, so that an
+// operand may begin with a dash.
+#include "tools/ach/ach_options.h"
+
+#include <cstring>
+#include <new>
+
+namespace ach {
+
+namespace {
+
+using plat::String16;
+using plat::StringView16;
+
+struct CommandInfo {
+  Command command;
+  const char* name;
+  int minOperands;  // the archive included
+  int maxOperands;  // -1: no limit
+  const char* usage;
+};
+
+const CommandInfo kCommands[] = {
+    {Command::List, "list", 1, 1,
+     "usage: ach list [--json] ARCHIVE\n"
+     "\n"
+     "Shows the entries of ARCHIVE: name, size, packed size, ratio, method,\n"
+     "CRC-32, time and attributes, with totals and the archive comment.\n"
+     "\n"
+     "  --json   one JSON object instead of the table\n"},
+    {Command::Extract, "extract", 1, -1,
+     "usage: ach extract ARCHIVE [-o DIR] [--flat] [--overwrite | --skip-existing] [PATTERN...]\n"
+     "\n"
+     "Unpacks every entry, or the entries matching the patterns (an exact name or\n"
+     "file name, *SUFFIX, PREFIX* or *.*), into DIR (default: the current folder).\n"
+     "\n"
+     "  -o DIR           destination folder (created when missing)\n"
+     "  --flat           put every file directly into DIR, without its folders\n"
+     "  --overwrite      replace existing files without asking\n"
+     "  --skip-existing  keep existing files without asking\n"
+     "Without either flag an existing file is asked about on a terminal and kept\n"
+     "(and reported) otherwise.\n"},
+    {Command::Test, "test", 1, -1,
+     "usage: ach test ARCHIVE [PATTERN...]\n"
+     "\n"
+     "Verifies every entry (or the matching ones) completely: the stored bytes,\n"
+     "the unpacked bytes and their size, following the volumes of a split archive.\n"},
+    {Command::Create, "create", 2, -1,
+     "usage: ach create ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] PATH...\n"
+     "\n"
+     "Creates ARCHIVE (replacing it) from files, folders and wildcard patterns.\n"
+     "\n"
+     "  -0 .. -9       deflate level (default 6)\n"
+     "  --store        store the files without compression\n"
+     "  -r             with a pattern: also add whole folders whose names match\n"
+     "  --folder NAME  store each file PATH as NAME\\file name\n"},
+    {Command::Add, "add", 2, -1,
+     "usage: ach add ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--replace] PATH...\n"
+     "\n"
+     "Adds files, folders and wildcard matches to an existing ARCHIVE. An entry\n"
+     "of the same name is replaced after a question on a terminal; elsewhere it\n"
+     "is kept unless --replace is given.\n"
+     "\n"
+     "  -0 .. -9, --store, -r, --folder NAME   as for create\n"
+     "  --replace      replace entries of the same name without asking\n"},
+    {Command::Delete, "delete", 2, -1,
+     "usage: ach delete ARCHIVE PATTERN...\n"
+     "\n"
+     "Removes the entries matching the patterns and rewrites ARCHIVE.\n"},
+    {Command::Comment, "comment", 1, 2,
+     "usage: ach comment ARCHIVE [TEXT]\n"
+     "\n"
+     "Shows the archive comment, or sets it to TEXT (at most 1023 characters;\n"
+     "an empty TEXT removes it).\n"},
+    {Command::Sfx, "sfx", 3, 3,
+     "usage: ach sfx ARCHIVE STUB OUTPUT\n"
+     "\n"
+     "Writes OUTPUT: the executable STUB followed by ARCHIVE, a self-extracting\n"
+     "package. The volumes of a split ARCHIVE are copied beside OUTPUT.\n"},
+    {Command::Unsfx, "unsfx", 2, 2,
+     "usage: ach unsfx FILE DIR [--overwrite | --skip-existing]\n"
+     "\n"
+     "Takes a self-extracting FILE apart into DIR: the stub as Seastub.exe and\n"
+     "the plain archive under its stored name.\n"},
+    {Command::Split, "split", 2, 2,
+     "usage: ach split ARCHIVE SIZE\n"
+     "\n"
+     "Cuts ARCHIVE into a main file and numbered volumes of SIZE bytes each\n"
+     "(a number with an optional K, M or G).\n"},
+    {Command::Merge, "merge", 1, 1,
+     "usage: ach merge ARCHIVE\n"
+     "\n"
+     "Joins the volumes of a split ARCHIVE back into one file.\n"},
+};
+
+const char kGeneralUsage[] =
+    "usage: ach COMMAND [OPTIONS] ARCHIVE [ARGS...]\n"
+    "\n"
+    "Commands:\n"
+    "  list [--json] ARCHIVE              show the entries of an archive\n"
+    "  extract ARCHIVE [-o DIR] [PATTERN...]  unpack entries\n"
+    "  test ARCHIVE [PATTERN...]          verify entries completely\n"
+    "  create ARCHIVE [-0..-9|--store] [-r] PATH...  make a new archive\n"
+    "  add ARCHIVE [options] PATH...      add files to an archive\n"
+    "  delete ARCHIVE PATTERN...          remove entries\n"
+    "  comment ARCHIVE [TEXT]             show or set the archive comment\n"
+    "  sfx ARCHIVE STUB OUTPUT            make a self-extracting package\n"
+    "  unsfx FILE DIR                     take a self-extracting package apart\n"
+    "  split ARCHIVE SIZE                 cut an archive into volumes\n"
+    "  merge ARCHIVE                      join the volumes of an archive\n"
+    "\n"
+    "ach COMMAND --help shows the options of a command.\n"
+    "Exit status: 0 success, 1 nothing matched or files skipped, 2 usage error,\n"
+    "3 failure of the archive or the files (also after Ctrl-C).\n";
+
+const CommandInfo* FindCommand(StringView16 name) {
+  for (const CommandInfo& info : kCommands) {
+    if (name == plat::U16(info.name)) return &info;
+  }
+  return nullptr;
+}
+
+bool IsOption(StringView16 argument) { return argument.size() >= 2 && argument[0] == u'-'; }
+
+// Which options each command accepts.
+bool Accepts(Command command, StringView16 option) {
+  auto is = [&](const char* name) { return option == plat::U16(name); };
+  bool isLevel = option.size() == 2 && option[0] == u'-' && option[1] >= u'0' && option[1] <= u'9';
+  switch (command) {
+    case Command::List: return is("--json");
+    case Command::Extract:
+      return is("-o") || is("--flat") || is("--overwrite") || is("--skip-existing");
+    case Command::Create: return isLevel || is("--store") || is("-r") || is("--folder");
+    case Command::Add: return isLevel || is("--store") || is("-r") || is("--folder") || is("--replace");
+    case Command::Unsfx: return is("--overwrite") || is("--skip-existing");
+    default: return false;
+  }
+}
+
+bool ParseInto(const std::vector<String16>& arguments, Options* options, std::string* error) {
+  *options = Options();
+  if (arguments.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  for (const String16& argument : arguments) {
+    if (argument == u"--") break;
+    if (argument == u"--help" || argument == u"-h") options->help = true;
+  }
+  const String16& first = arguments[0];
+  if (first == u"--help" || first == u"-h") {
+    options->help = true;
+    return true;
+  }
+  const CommandInfo* info = FindCommand(first);
+  if (!info) {
+    *error = "unknown command '" + plat::ToUtf8(first) + "'";
+    return false;
+  }
+  options->command = info->command;
+  if (options->help) return true;
+
+  std::vector<String16> operands;
+  bool levelGiven = false;
+  bool optionsEnded = false;
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const String16& argument = arguments[i];
+    if (optionsEnded || !IsOption(argument)) {
+      operands.push_back(argument);
+      continue;
+    }
+    if (argument == u"--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!Accepts(info->command, argument)) {
+      *error = "'" + plat::ToUtf8(argument) + "' is not an option of " + info->name;
+      return false;
+    }
+    auto takeValue = [&](String16* out) {
+      if (i + 1 >= arguments.size()) {
+        *error = "'" + plat::ToUtf8(argument) + "' needs a value";
+        return false;
+      }
+      *out = arguments[++i];
+      return true;
+    };
+    if (argument == u"--json") {
+      options->json = true;
+    } else if (argument == u"-o") {
+      if (!takeValue(&options->outputFolder)) return false;
+      if (options->outputFolder.empty()) {
+        *error = "'-o' needs a folder";
+        return false;
+      }
+    } else if (argument == u"--flat") {
+      options->flat = true;
+    } else if (argument == u"--overwrite" || argument == u"--skip-existing") {
+      ReplacePolicy wanted = argument == u"--overwrite" ? ReplacePolicy::Overwrite : ReplacePolicy::Skip;
+      if (options->replace != ReplacePolicy::Ask && options->replace != wanted) {
+        *error = "--overwrite and --skip-existing exclude each other";
+        return false;
+      }
+      options->replace = wanted;
+    } else if (argument == u"--store") {
+      if (levelGiven) {
+        *error = "--store and a level -0..-9 exclude each other";
+        return false;
+      }
+      options->store = true;
+    } else if (argument == u"-r") {
+      options->recurse = true;
+    } else if (argument == u"--folder") {
+      if (!takeValue(&options->folder)) return false;
+      options->hasFolder = true;
+    } else if (argument == u"--replace") {
+      options->replaceEntries = true;
+    } else {  // a level -0..-9, the only option left that Accepts lets through
+      if (options->store) {
+        *error = "--store and a level -0..-9 exclude each other";
+        return false;
+      }
+      options->level = argument[1] - u'0';
+      levelGiven = true;
+    }
+  }
+
+  int count = static_cast<int>(operands.size());
+  if (count < info->minOperands || (info->maxOperands >= 0 && count > info->maxOperands)) {
+    *error = count < info->minOperands ? std::string("missing operands for ") + info->name
+                                       : std::string("too many operands for ") + info->name;
+    return false;
+  }
+  if (operands[0].empty()) {
+    *error = "the archive name is empty";
+    return false;
+  }
+  options->archive = operands[0];
+  options->operands.assign(operands.begin() + 1, operands.end());
+
+  switch (info->command) {
+    case Command::Comment:
+      if (!options->operands.empty()) {
+        options->setComment = true;
+        options->commentText = options->operands[0];
+      }
+      break;
+    case Command::Split:
+      if (!ParseByteSize(options->operands[0], &options->volumeSize)) {
+        *error = "'" + plat::ToUtf8(options->operands[0]) + "' is not a size (bytes, or a number with K, M or G)";
+        return false;
+      }
+      break;
+    default:
+      break;
+  }
+  for (const String16& operand : options->operands) {
+    if (operand.empty() && info->command != Command::Comment) {
+      *error = "an empty operand was given";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<String16>& arguments, Options* options, std::string* error) {
+  try {
+    return ParseInto(arguments, options, error);
+  } catch (const std::bad_alloc&) {
+    *error = "out of memory";
+    return false;
+  }
+}
+
+bool ParseByteSize(StringView16 text, int64_t* bytes) {
+  constexpr uint64_t kLimit = uint64_t{1} << 62;
+  size_t i = 0;
+  uint64_t value = 0;
+  while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+    uint64_t digit = static_cast<uint64_t>(text[i] - u'0');
+    if (value > (kLimit - digit) / 10) return false;  // checked before it could wrap
+    value = value * 10 + digit;
+    ++i;
+  }
+  if (i == 0) return false;
+  uint64_t multiplier = 1;
+  if (i < text.size()) {
+    switch (plat::FoldAscii(text[i])) {
+      case u'k': multiplier = uint64_t{1} << 10; break;
+      case u'm': multiplier = uint64_t{1} << 20; break;
+      case u'g': multiplier = uint64_t{1} << 30; break;
+      default: return false;
+    }
+    ++i;
+    if (i < text.size() && plat::FoldAscii(text[i]) == u'b') ++i;
+  }
+  if (i != text.size() || value == 0 || value > kLimit / multiplier) return false;
+  *bytes = static_cast<int64_t>(value * multiplier);
+  return true;
+}
+
+const char* GeneralUsage() { return kGeneralUsage; }
+
+const char* CommandUsage(Command command) {
+  for (const CommandInfo& info : kCommands) {
+    if (info.command == command) return info.usage;
+  }
+  return kGeneralUsage;
+}
+
+const char* CommandName(Command command) {
+  for (const CommandInfo& info : kCommands) {
+    if (info.command == command) return info.name;
+  }
+  return "ach";
+}
+
+}  // namespace ach
