@@ -59,13 +59,17 @@ size_t FileNameOffset(StringView16 path, PathStyle style) {
 
 size_t FileNameOffset(std::string_view utf8, PathStyle style) {
   // Separators are ASCII, which never occurs inside a multibyte UTF-8 character;
-  // stepping by whole characters keeps that true for malformed text as well.
+  // a malformed sequence ends at the first byte that is not a continuation byte,
+  // so a separator is never swallowed.
   size_t result = 0;
   for (size_t i = 0; i < utf8.size();) {
     auto lead = static_cast<unsigned char>(utf8[i]);
-    size_t step = Utf8SequenceLength(lead);
-    if (step > utf8.size() - i) step = utf8.size() - i;
-    if (step == 1 && EndsFileNameOrFolder(lead, style)) result = i + 1;
+    if (EndsFileNameOrFolder(lead, style)) result = i + 1;
+    // A character spans its lead byte and the continuation bytes that follow,
+    // at most as many as the lead announces.
+    size_t step = 1, length = Utf8SequenceLength(lead);
+    while (step < length && i + step < utf8.size() && (static_cast<unsigned char>(utf8[i + step]) & 0xC0) == 0x80)
+      ++step;
     i += step;
   }
   return result;
@@ -166,20 +170,24 @@ bool MatchWildCard(StringView16 pattern, StringView16 name) {
   return rest.empty() || rest[0] == u'*' || rest == u".";
 }
 
-// Both measure before they empty `out`, so out may be path itself (cut in place).
+// Both measure before they write `out`, so out may be path itself (cut in place).
 int GetPathNameFromFilePath(const ZoChar* path, ZoChar* out, int capacity, PathStyle style) {
   size_t folder = path ? FileNameOffset(StringView16(path), style) : 0;
-  Empty(out, capacity);
-  if (folder == 0) return 0;
-  if (out && folder + 1 <= static_cast<size_t>(capacity > 0 ? capacity : 0)) CopyPrefix(out, path, folder);
+  if (folder > 0 && out && folder + 1 <= static_cast<size_t>(capacity > 0 ? capacity : 0)) {
+    CopyPrefix(out, path, folder);
+  } else {
+    Empty(out, capacity);
+  }
   return static_cast<int>(folder);
 }
 
 int GetRootPathFromFilePath(const ZoChar* path, ZoChar* out, int capacity, PathStyle style) {
   size_t root = path ? RootLength(StringView16(path), style) : 0;
-  Empty(out, capacity);
-  if (root == 0) return 0;
-  if (out && root + 1 <= static_cast<size_t>(capacity > 0 ? capacity : 0)) CopyPrefix(out, path, root);
+  if (root > 0 && out && root + 1 <= static_cast<size_t>(capacity > 0 ? capacity : 0)) {
+    CopyPrefix(out, path, root);
+  } else {
+    Empty(out, capacity);
+  }
   return static_cast<int>(root);
 }
 
