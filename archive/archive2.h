@@ -244,6 +244,25 @@ class CArchive2 {
   ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder);
   ZoResult AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder);
   ZoResult AddWildcard(const ZoChar* path, const ZoChar* baseFolder);
+  ZoResult AddDirectory(const ZoChar* path, const ZoChar* baseFolder);
+  // The data steps ("NoCompressFile", "CompressZipFile"): read exactly the size the
+  // header announced, fill compressedSize and both CRCs into `header`.
+  ZoResult StoreFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName);
+  ZoResult DeflateFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName);
+  // Lists one written entry in entryList_ and counts it.
+  ZoResult AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset, const std::u16string& name);
+  // Size and count of what AddEntryToArchive(path, ..., flags) would add.
+  ZoResult MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count);
+  // Free space of `folder` in units of 1,024 bytes, capped for FAT file systems.
+  uint64_t WriterCapacityFigure(const ZoChar* folder) const;
+  // Append mode: copies the old entries whose names were not added again.
+  ZoResult CopyKeptEntries();
+  // Flushes the rewritten file before Close moves it over the archive.
+  ZoResult FlushRewrite(const char* step);
+  // Multi-volume mode, after Close has moved the merged file over the main file:
+  // removes the volume files the merge made redundant. Close calls it only after
+  // a successful commit; before it they hold the only other copy of the data.
+  void DeleteMergedVolumes();
 
   // ---- fields ----
   plat::File file_;                  // the archive (create mode: the new file)
@@ -283,6 +302,8 @@ class CArchive2 {
   // Sizes of volumes 2.. once opened (index 0 is volume 2), so that locating an
   // entry does not reopen every earlier volume.
   std::vector<uint64_t> volumeSizes_;
+  // Volume files of a successful merge, deleted by DeleteMergedVolumes after the commit.
+  std::vector<std::u16string> volumesToDeleteAfterCommit_;
 
   friend class VolumeReader;
 };

@@ -1,0 +1,618 @@
+// Adding entries: AddEntryToArchive with its dispatch to one file, a folder tree or
+// the matches of a wildcard pattern; the two data steps (stored and raw deflate);
+// and the size, count and free-space queries that precede adding.
+//
+// Every local record goes to Out() at base + writePos_; writePos_ follows every
+// byte written. A file is read only up to the size its header announced: a file
+// that shrinks while it is read ends its entry with ARC_E_READ, one that grows is
+// stored with the announced size, so no loop waits on a changing file.
+//
+// Stored names are made at exactly one point (MakeStoredName): the path minus its
+// base folder, native separators turned into backslashes. On POSIX a name that
+// cannot be stored faithfully (a backslash inside a file name, or bytes that are
+// not UTF-8) is refused with a clear error instead of being stored as another name.
+#include <zlib.h>
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "archive/archive2.h"
+#include "archive/entry_name_safety.h"
+#include "archive/record_writer.h"
+#include "platform/directory.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/time.h"
+#include "platform/volume.h"
+#include "runtime/zo_path.h"
+
+namespace {
+
+constexpr bool kPosixNames = plat::kSeparator == u'/';
+// Output buffer of the deflate step: one input block plus 1 % plus 12 bytes, so
+// one block's worst-case output fits one deflate call.
+constexpr size_t kDeflateOutSize = 264777;
+
+bool IsDotOrDotDot(const std::u16string& n) { return n == u"." || n == u".."; }
+
+// True when `path` can be a stored name: the units only come back to the same file.
+// On POSIX names reach us through UTF-8 conversion; a name whose bytes were not
+// UTF-8 comes back with U+FFFD and no longer names the file.
+bool NameSurvivesConversion(const ZoChar* path) {
+  if (!kPosixNames) return true;
+  for (const ZoChar* p = path; *p; ++p) {
+    if (*p == 0xFFFD) return plat::Exists(path);
+  }
+  return true;
+}
+
+// Joins a folder and a name into `out` (ZO_MAX_PATH units). False when too long.
+bool JoinPath(const ZoChar* folder, const std::u16string& name, ZoChar* out) {
+  if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
+  if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
+  size_t used = plat::Length(out);
+  if (used + name.size() + 1 > static_cast<size_t>(ZO_MAX_PATH)) return false;
+  plat::CopyTruncated(out + used, ZO_MAX_PATH - used, name);
+  return true;
+}
+
+// The 1,024-byte units a writer may fill on the volume of `folder`: the free space,
+// replaced by the largest file size of the FAT file systems.
+uint64_t CapacityFigure(const ZoChar* folder, const ZoChar* fileSystemName) {
+  if (plat::EqualsNoCase(fileSystemName, u"FAT32")) return 4194304;
+  if (plat::EqualsNoCase(fileSystemName, u"FAT")) return 64;
+  return ZoGetDiskFreeSpace(folder && *folder ? folder : u".", 1024);
+}
+
+}  // namespace
+
+// ---- stored names -------------------------------------------------------------
+
+// Builds the stored name of `path` after `skip` units (the base folder), or of
+// `folder` plus the file name when a folder is given. Returns 0 (name in `out`,
+// possibly empty), or a failure already reported under `step`.
+static ZoResult MakeStoredNameText(const ZoChar* path, size_t skip, const ZoChar* folder, std::u16string* out) {
+  out->clear();
+  auto append = [out](const ZoChar* text, size_t n) -> bool {
+    for (size_t i = 0; i < n; ++i) {
+      ZoChar c = text[i];
+      if (c == plat::kSeparator || c == u'/') {
+        c = u'\\';
+      } else if (kPosixNames && c == u'\\') {
+        return false;  // a backslash inside a POSIX name would become a separator
+      }
+      out->push_back(c);
+    }
+    return true;
+  };
+  if (folder && *folder) {
+    if (!append(folder, plat::Length(folder))) return E_INVALIDARG;
+    if (out->back() != u'\\') out->push_back(u'\\');
+    const ZoChar* file = ZoGetFileNamePtrW(path);
+    if (!append(file, plat::Length(file))) return E_INVALIDARG;
+  } else {
+    size_t length = plat::Length(path);
+    if (skip > length) skip = length;
+    if (!append(path + skip, length - skip)) return E_INVALIDARG;
+  }
+  if (out->size() >= arc::kNameCapacity) return ARC_E_BAD_NAME;
+  return 0;
+}
+
+// ---- AddEntryToArchive -----------------------------------------------------------
+
+ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, uint32_t level, uint32_t flags,
+                                      const ZoChar* folder) {
+  addFlags_ = flags;
+  if (mode_ == ARC_OPEN_READ || mode_ == ARC_OPEN_DELETE || !Out()) {
+    ReportFailure(ARC_ERROR_MODE, "AddEntryToArchive");
+    return E_FAIL;
+  }
+  if (!path || !*path || plat::Length(path) >= static_cast<size_t>(ZO_MAX_PATH)) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, "AddEntryToArchive");
+    return E_INVALIDARG;
+  }
+  // zlib's scale is 0..9; the level is also stored in every header, so a value
+  // outside it is refused for stored entries too.
+  if (level > 9) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, "AddEntryToArchive", static_cast<uint64_t>(level));
+    return E_INVALIDARG;
+  }
+  if (IsSpaceForAddEntry(path, flags) != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, "AddEntryToArchive");
+    return ARC_E_DISK_FULL;
+  }
+  // 1 until something is found to add.
+  ZoResult result = 1;
+  if (progress_) {
+    if (flags & ARC_ADD_NO_TOTAL) {
+      progress_->SetItemName(path);
+    } else {
+      int64_t size = 0;
+      result = GetSizeAddEntry(path, size, flags);
+      progress_->BeginItem64(path, static_cast<uint64_t>(size));
+    }
+  }
+  addCompressionType_ = compression;
+  addCompressionLevel_ = level;
+  addFlags_ = flags;
+
+  ZoChar baseFolder[ZO_MAX_PATH] = {};
+  ZoGetPathNameFromFilePath(path, baseFolder, ZO_MAX_PATH);
+  if (folder && !*folder) folder = nullptr;
+
+  if (!folder && plat::IsDirectory(path)) {
+    result = AddDirectoryTree(path, baseFolder);
+  } else if (ZoDoesFileExist(path)) {
+    result = AddFile(path, baseFolder, folder);
+  } else if (!folder) {
+    result = AddWildcard(path, baseFolder);
+  }
+  Status(ARC_EVENT_DONE);
+  return result;
+}
+
+ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder) {
+  std::u16string stored;
+  ZoResult r;
+  try {
+    r = MakeStoredNameText(path, plat::Length(baseFolder), folder, &stored);
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "AddFile");
+    return E_OUTOFMEMORY;
+  }
+  if (r == 0 && !NameSurvivesConversion(path)) r = E_INVALIDARG;
+  // A name every reader would refuse (a colon, a device name, a trailing dot...)
+  // makes the whole archive unextractable; it is refused here instead.
+  if (r == 0 && !stored.empty() && !arc::IsSafeEntryName(stored, stored.size(), false)) r = E_INVALIDARG;
+  if (r < 0) {
+    ReportFailure(r == ARC_E_BAD_NAME ? ARC_ERROR_BUFFER : ARC_ERROR_INVALID_ARG, "AddFile", path);
+    return r;
+  }
+  if (stored.empty()) return 0;
+
+  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && IsEntryInArchive(stored.c_str())) {
+    ZoResult answer = AskReplace(stored.c_str(), false);
+    if (answer == 1) return 0;
+    if (answer != 0) return answer;
+  }
+
+  arc::LocalEntryHeader header;
+  header.signature = ARC_SIG_LOCAL;
+  header.compressionType = addCompressionType_;
+  header.compressionLevel = addCompressionLevel_;
+  uint32_t attributes = plat::GetAttributes(path);
+  if (attributes == ZO_INVALID_ATTRIBUTES) attributes = 0;
+  attributes &= ~ZO_ATTR_REPARSE_POINT;  // a linked file is stored as its content
+  if (addFlags_ & ARC_ADD_CLEAR_READONLY) attributes &= ~ZO_ATTR_READONLY;
+  header.attributes = attributes;
+  // The POSIX build records the permission bits (the executable bit above all);
+  // on Windows the mode is 0 and the word stays 0.
+  uint32_t posixMode = plat::GetPosixMode(path);
+  header.reserved4 = posixMode ? arc::EncodePosixMode(posixMode) : 0;
+
+  plat::File source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
+                                       plat::Disposition::OpenExisting);
+  if (!source) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile", path);
+    return ARC_E_OPEN_FAILED;
+  }
+  uint64_t size = 0;
+  plat::FileTimes times;
+  if (!source.Size(&size) || !source.GetTimes(&times)) {
+    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile", path);
+    return ARC_E_CHECK;
+  }
+  header.uncompressedSize = size;
+  header.fileTime = times.lastWrite;
+  header.nameLength = static_cast<uint32_t>(stored.size());
+
+  const uint64_t localOffset = writePos_;
+  if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
+    ReportFailure(ARC_ERROR_WRITE, "AddFile", path);
+    return ARC_E_WRITE;
+  }
+  writePos_ += arc::kLocalHeaderSize + 2ull * header.nameLength;
+
+  ZoResult data;
+  if (header.compressionType == ARC_COMPRESSION_NONE) {
+    data = StoreFileData(source, header, stored.c_str());
+  } else if (header.compressionType == ARC_COMPRESSION_ZIP) {
+    data = DeflateFileData(source, header, stored.c_str());
+  } else {
+    data = E_NOTIMPL;
+  }
+  if (data < 0) return data;  // the written bytes stay, unlisted
+
+  // Patch both CRCs and the stored size into the header, then go back to the end.
+  uint8_t patch[16];
+  arc::PutU32(patch, header.crcCompressed);
+  arc::PutU32(patch + 4, header.crcUncompressed);
+  arc::PutU64(patch + 8, header.compressedSize);
+  static_assert(arc::local::kCrcUncompressed == arc::local::kCrcCompressed + 4 &&
+                    arc::local::kCompressedSize == arc::local::kCrcCompressed + 8,
+                "the patched fields are contiguous");
+  if (!Out().Seek(static_cast<int64_t>(base_ + localOffset + arc::local::kCrcCompressed), plat::SeekOrigin::Begin) ||
+      !Out().Write(patch, sizeof(patch)) ||
+      !Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
+    ReportFailure(ARC_ERROR_WRITE, "AddFile", path);
+    return ARC_E_WRITE;
+  }
+  r = AppendEntryRecord(header, localOffset, stored);
+  if (r < 0) {
+    ReportFailure(ARC_ERROR_MEMORY, "AddFile");
+    return r;
+  }
+  return data;
+}
+
+ZoResult CArchive2::AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset,
+                                      const std::u16string& name) {
+  if (!entryList_) return E_OUTOFMEMORY;
+  arc::ArchiveEntryRecord record = {};
+  header.Encode(record.header);
+  record.localOffset = localOffset;
+  plat::CopyTruncated(record.name, arc::kNameCapacity, name);
+  ZoResult r = ZoList_AllocAndInsertItem(entryList_, &record, static_cast<int>(sizeof(record)), -1, nullptr);
+  if (r < 0) return r;
+  ++entriesWritten_;
+  return 0;
+}
+
+// ---- data steps ------------------------------------------------------------------
+
+namespace {
+
+using Buffer = std::unique_ptr<uint8_t[]>;
+
+Buffer AllocateBuffer(size_t size) { return Buffer(new (std::nothrow) uint8_t[size]()); }
+
+}  // namespace
+
+ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName) {
+  const char* kStep = "NoCompressFile";
+  ItemName(storedName);
+  Status(ARC_EVENT_ADD_START);
+  Buffer buffer = AllocateBuffer(arc::kBlockSize);
+  if (!buffer) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  uLong crcRead = crc32(0, nullptr, 0);
+  uLong crcWritten = crcRead;
+  uint64_t remaining = header.uncompressedSize;
+  uint64_t written = 0;
+  while (remaining > 0) {
+    size_t want = remaining < arc::kBlockSize ? static_cast<size_t>(remaining) : arc::kBlockSize;
+    size_t got = 0;
+    if (!source.Read(buffer.get(), want, &got) || got != want) {
+      ReportFailure(ARC_ERROR_READ, kStep);
+      return ARC_E_READ;
+    }
+    crcRead = crc32(crcRead, buffer.get(), static_cast<uInt>(got));
+    if (!Out().Write(buffer.get(), got)) {
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
+    }
+    crcWritten = crc32(crcWritten, buffer.get(), static_cast<uInt>(got));
+    remaining -= got;
+    written += got;
+    writePos_ += got;
+    if (progress_) {
+      if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+      int32_t p = progress_->AddProgress64(got);
+      if (p < 0) return p;
+    }
+  }
+  header.compressedSize = written;
+  header.crcUncompressed = static_cast<uint32_t>(crcRead);
+  header.crcCompressed = static_cast<uint32_t>(crcWritten);
+  Status(ARC_EVENT_FILE_END);
+  return 0;
+}
+
+ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName) {
+  const char* kStep = "CompressZipFile";
+  ItemName(storedName);
+  Status(ARC_EVENT_ADD_START);
+  header.compressedSize = 0;
+  header.crcCompressed = 0;
+  header.crcUncompressed = 0;
+  // An empty file has no deflate stream at all: sizes and both CRCs stay 0.
+  if (header.uncompressedSize == 0) {
+    Status(ARC_EVENT_FILE_END);
+    return 0;
+  }
+  Buffer in = AllocateBuffer(arc::kBlockSize);
+  Buffer out = AllocateBuffer(kDeflateOutSize);
+  if (!in || !out) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  z_stream stream = {};
+  if (deflateInit2(&stream, static_cast<int>(header.compressionLevel), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
+      Z_OK) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  struct StreamEnd {
+    z_stream* s;
+    ~StreamEnd() { deflateEnd(s); }
+  } streamEnd{&stream};
+
+  uLong crcRead = crc32(0, nullptr, 0);
+  uLong crcWritten = crcRead;
+  uint64_t packed = 0;
+
+  // Runs deflate with `flush` until it needs more input (or, finishing, until the
+  // stream ends), writing every piece of output. 0, or a reported failure.
+  auto pump = [&](int flush) -> ZoResult {
+    for (;;) {
+      stream.next_out = out.get();
+      stream.avail_out = static_cast<uInt>(kDeflateOutSize);
+      int z = deflate(&stream, flush);
+      if (z == Z_MEM_ERROR) {
+        ReportFailure(ARC_ERROR_MEMORY, kStep);
+        return E_OUTOFMEMORY;
+      }
+      if (z == Z_STREAM_ERROR || (z == Z_BUF_ERROR && flush == Z_FINISH)) {
+        ReportFailure(ARC_ERROR_WRITE, kStep);
+        return ARC_E_WRITE;
+      }
+      size_t produced = kDeflateOutSize - stream.avail_out;
+      if (produced > 0) {
+        if (!Out().Write(out.get(), produced)) {
+          ReportFailure(ARC_ERROR_WRITE, kStep);
+          return ARC_E_WRITE;
+        }
+        crcWritten = crc32(crcWritten, out.get(), static_cast<uInt>(produced));
+        packed += produced;
+        writePos_ += produced;
+      }
+      if (flush == Z_FINISH) {
+        if (z == Z_STREAM_END) return 0;
+      } else if (stream.avail_in == 0 && stream.avail_out != 0) {
+        return 0;
+      }
+    }
+  };
+
+  uint64_t remaining = header.uncompressedSize;
+  while (remaining > 0) {
+    size_t want = remaining < arc::kBlockSize ? static_cast<size_t>(remaining) : arc::kBlockSize;
+    size_t got = 0;
+    if (!source.Read(in.get(), want, &got) || got != want) {
+      ReportFailure(ARC_ERROR_READ, kStep);
+      return ARC_E_READ;
+    }
+    remaining -= got;
+    if (progress_) {
+      if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+      int32_t p = progress_->AddProgress64(got);
+      if (p < 0) return p;
+    }
+    crcRead = crc32(crcRead, in.get(), static_cast<uInt>(got));
+    stream.next_in = in.get();
+    stream.avail_in = static_cast<uInt>(got);
+    ZoResult r = pump(Z_NO_FLUSH);
+    if (r < 0) return r;
+  }
+  ZoResult r = pump(Z_FINISH);
+  if (r < 0) return r;
+
+  header.compressedSize = packed;
+  header.crcUncompressed = static_cast<uint32_t>(crcRead);
+  header.crcCompressed = static_cast<uint32_t>(crcWritten);
+  Status(ARC_EVENT_FILE_END);
+  return 0;
+}
+
+// ---- folders and patterns ----------------------------------------------------------
+
+ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
+  std::u16string stored;
+  ZoResult r;
+  try {
+    r = MakeStoredNameText(path, plat::Length(baseFolder), nullptr, &stored);
+    if (r == 0 && !stored.empty() && stored.back() != u'\\') stored.push_back(u'\\');
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "AddDirectory");
+    return E_OUTOFMEMORY;
+  }
+  if (r == 0 && stored.size() >= arc::kNameCapacity) r = ARC_E_BAD_NAME;
+  if (r == 0 && !NameSurvivesConversion(path)) r = E_INVALIDARG;
+  if (r == 0 && !stored.empty() && !arc::IsSafeEntryName(stored, stored.size(), true)) r = E_INVALIDARG;
+  if (r < 0) {
+    ReportFailure(r == ARC_E_BAD_NAME ? ARC_ERROR_BUFFER : ARC_ERROR_INVALID_ARG, "AddDirectory", path);
+    return r;
+  }
+  if (stored.empty()) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, "AddDirectory");
+    return 1;
+  }
+  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && IsEntryInArchive(stored.c_str())) {
+    ZoResult answer = AskReplace(stored.c_str(), false);
+    if (answer == 1) return 0;
+    if (answer != 0) return answer;
+  }
+  arc::LocalEntryHeader header;
+  header.signature = ARC_SIG_LOCAL;
+  header.compressionType = addCompressionType_;
+  header.compressionLevel = addCompressionLevel_;
+  uint32_t attributes = plat::GetAttributes(path);
+  header.attributes = attributes == ZO_INVALID_ATTRIBUTES ? ZO_ATTR_DIRECTORY : attributes;
+  header.fileTime = plat::Now();
+  header.nameLength = static_cast<uint32_t>(stored.size());
+  const uint64_t localOffset = writePos_;
+  // The record is listed only after its bytes are down: a listed entry always has
+  // a complete local record behind it.
+  if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
+    ReportFailure(ARC_ERROR_WRITE, "AddDirectory", path);
+    return ARC_E_WRITE;
+  }
+  writePos_ += arc::kLocalHeaderSize + 2ull * header.nameLength;
+  r = AppendEntryRecord(header, localOffset, stored);
+  if (r < 0) ReportFailure(ARC_ERROR_MEMORY, "AddDirectory");
+  return r;
+}
+
+ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder) {
+  ZoResult result = AddDirectory(path, baseFolder);
+  if (result < 0) return result;
+  plat::DirectoryLister lister;
+  if (!lister.Open(path, u"*.*")) return result;
+  plat::DirectoryEntry entry;
+  ZoChar child[ZO_MAX_PATH];
+  while (lister.Next(&entry)) {
+    if (IsDotOrDotDot(entry.name)) continue;
+    // A link to a folder is never followed: a link loop would recurse forever and
+    // a link out of the tree would add files from elsewhere.
+    if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
+    if (!JoinPath(path, entry.name, child)) {
+      ReportFailure(ARC_ERROR_BUFFER, "AddDirectory", path);
+      return ARC_E_BAD_NAME;
+    }
+    if (entry.attributes & ZO_ATTR_DIRECTORY) {
+      result = AddDirectoryTree(child, baseFolder);
+    } else {
+      result = AddFile(child, baseFolder, nullptr);
+    }
+    if (result < 0) return result;
+  }
+  return result;
+}
+
+ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
+  std::u16string part;
+  WildcardKind kind = kWildcardExact;
+  ZoResult r = CheckForWildcards(ZoGetFileNamePtrW(path), part, kind);
+  if (r < 0) return r;
+  if (kind == kWildcardExact) {
+    ReportFailure(ARC_ERROR_NO_MATCH, "AddWildcard", path);
+    return 1;
+  }
+  plat::DirectoryLister lister;
+  if (!lister.Open(*baseFolder ? baseFolder : u".", u"*.*")) return 1;
+  ZoResult result = 1;
+  plat::DirectoryEntry entry;
+  ZoChar child[ZO_MAX_PATH];
+  while (lister.Next(&entry)) {
+    if (IsDotOrDotDot(entry.name)) continue;
+    if (entry.attributes & ZO_ATTR_REPARSE_POINT && entry.attributes & ZO_ATTR_DIRECTORY) continue;
+    const bool isFolder = (entry.attributes & ZO_ATTR_DIRECTORY) != 0;
+    if (isFolder && !(addFlags_ & ARC_ADD_RECURSE)) continue;
+    if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
+    if (!JoinPath(baseFolder, entry.name, child)) {
+      ReportFailure(ARC_ERROR_BUFFER, "AddWildcard", baseFolder);
+      return ARC_E_BAD_NAME;
+    }
+    result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr);
+    if (result < 0) return result;
+  }
+  return result;
+}
+
+// ---- size, count and room ------------------------------------------------------------
+
+namespace {
+
+// Adds the files and folders below `folder` to size and count; links to folders
+// are not followed, as adding does not follow them.
+void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int depth) {
+  if (depth > 256) return;
+  plat::DirectoryLister lister;
+  if (!lister.Open(folder, u"*.*")) return;
+  plat::DirectoryEntry entry;
+  ZoChar child[ZO_MAX_PATH];
+  while (lister.Next(&entry)) {
+    if (IsDotOrDotDot(entry.name)) continue;
+    if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
+    ++*count;
+    if (entry.attributes & ZO_ATTR_DIRECTORY) {
+      if (JoinPath(folder, entry.name, child)) MeasureTree(child, size, count, depth + 1);
+    } else {
+      *size += entry.size;
+    }
+  }
+}
+
+}  // namespace
+
+ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count) {
+  *size = 0;
+  *count = 0;
+  if (!path || !*path) {
+    ReportFailure(ARC_ERROR_NO_MATCH, "GetSizeAddEntry");
+    return 1;
+  }
+  if (plat::IsDirectory(path)) {
+    *count = 1;
+    MeasureTree(path, size, count, 0);
+    return 0;
+  }
+  if (ZoDoesFileExist(path)) {
+    ZoGetFileSizeByName(path, size);
+    *count = 1;
+    return 0;
+  }
+  std::u16string part;
+  WildcardKind kind = kWildcardExact;
+  if (CheckForWildcards(ZoGetFileNamePtrW(path), part, kind) < 0 || kind == kWildcardExact) {
+    ReportFailure(ARC_ERROR_NO_MATCH, "GetSizeAddEntry");
+    return 1;
+  }
+  ZoChar baseFolder[ZO_MAX_PATH] = {};
+  ZoGetPathNameFromFilePath(path, baseFolder, ZO_MAX_PATH);
+  plat::DirectoryLister lister;
+  if (!lister.Open(*baseFolder ? baseFolder : u".", u"*.*")) return 0;
+  plat::DirectoryEntry entry;
+  ZoChar child[ZO_MAX_PATH];
+  while (lister.Next(&entry)) {
+    if (IsDotOrDotDot(entry.name)) continue;
+    if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
+    const bool isFolder = (entry.attributes & ZO_ATTR_DIRECTORY) != 0;
+    if (isFolder && !(flags & ARC_ADD_RECURSE)) continue;
+    if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
+    ++*count;
+    if (isFolder) {
+      if (JoinPath(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0);
+    } else {
+      *size += entry.size;
+    }
+  }
+  return 0;
+}
+
+ZoResult CArchive2::GetSizeAddEntry(const ZoChar* path, int64_t& size, uint32_t flags) {
+  uint64_t bytes = 0, count = 0;
+  ZoResult r = MeasureAddEntry(path, flags, &bytes, &count);
+  size = static_cast<int64_t>(bytes);
+  return r;
+}
+
+ZoResult CArchive2::GetCountAddEntry(const ZoChar* path, int64_t& count, uint32_t flags) {
+  uint64_t bytes = 0, entries = 0;
+  ZoResult r = MeasureAddEntry(path, flags, &bytes, &entries);
+  count = static_cast<int64_t>(entries);
+  return r;
+}
+
+ZoResult CArchive2::IsSpaceForAddEntry(const ZoChar* path, uint32_t flags) {
+  if (mode_ != ARC_OPEN_CREATE && mode_ != ARC_OPEN_APPEND) return E_FAIL;
+  uint64_t needed = 0, count = 0;
+  MeasureAddEntry(path, flags, &needed, &count);
+  if (mode_ == ARC_OPEN_APPEND) {
+    int64_t archiveSize = GetArchiveSize();
+    if (archiveSize > 0) needed += static_cast<uint64_t>(archiveSize);
+  }
+  // The archive's own folder is the volume that receives the bytes (on POSIX the
+  // root may be another file system).
+  ZoChar folder[ZO_MAX_PATH] = {};
+  ZoGetPathNameFromFilePath(archivePath_, folder, ZO_MAX_PATH);
+  return needed / 1024 > CapacityFigure(folder, fileSystemName_) ? 1 : 0;
+}
+
+uint64_t CArchive2::WriterCapacityFigure(const ZoChar* folder) const {
+  return CapacityFigure(folder, fileSystemName_);
+}

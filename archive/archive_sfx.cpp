@@ -1,0 +1,457 @@
+// Changing an archive's physical shape without touching its entries: putting a
+// stub in front (CreateSEA) and taking it off again (SplitSEA), cutting the entry
+// data into volume files (SplitArchive) and joining them back (MergeArchive), and
+// copying a set's volumes beside a self-extracting file (CopySEAMultiFiles).
+//
+// Every operation is a sequence of BlockCopy runs plus one end record: local and
+// central records keep their bytes because their offsets are relative to the base
+// and to the entry stream. Names of files written beside another file come from
+// the file-name part of the stored archive name only (split at '\\', '/' and ':'),
+// so a stored name can never place a file outside the chosen folder.
+#include <new>
+#include <string>
+
+#include "archive/archive2.h"
+#include "platform/directory.h"
+#include "platform/file.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "runtime/zo_path.h"
+
+namespace {
+
+// The file-name part of a stored name, whatever separator wrote it.
+plat::StringView16 StoredFilePart(const ZoChar* stored) {
+  plat::StringView16 text(stored, plat::Length(stored));
+  size_t cut = text.find_last_of(u"\\/:");
+  return cut == plat::StringView16::npos ? text : text.substr(cut + 1);
+}
+
+// folder (with a separator added when missing) + name, into a ZO_MAX_PATH buffer.
+bool FolderPlusName(const ZoChar* folder, plat::StringView16 name, ZoChar* out) {
+  if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
+  if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
+  size_t used = plat::Length(out);
+  if (used + name.size() + 1 > static_cast<size_t>(ZO_MAX_PATH)) return false;
+  plat::CopyTruncated(out + used, ZO_MAX_PATH - used, name);
+  return true;
+}
+
+bool SamePath(const ZoChar* a, const ZoChar* b) {
+  ZoChar fa[ZO_MAX_PATH], fb[ZO_MAX_PATH];
+  uint32_t la = plat::GetFullPath(a, fa, ZO_MAX_PATH), lb = plat::GetFullPath(b, fb, ZO_MAX_PATH);
+  if (la == 0 || lb == 0 || la >= static_cast<uint32_t>(ZO_MAX_PATH) || lb >= static_cast<uint32_t>(ZO_MAX_PATH))
+    return false;
+  return plat::kSeparator == u'/' ? plat::StringView16(fa) == plat::StringView16(fb)
+                                   : plat::EqualsNoCase(fa, fb);
+}
+
+}  // namespace
+
+// ---- self-extracting files ------------------------------------------------------------
+
+ZoResult CArchive2::GetSizeCreateSEA(const ZoChar* stubPath, int64_t& size) {
+  size = 0;
+  plat::File stub = plat::File::Open(stubPath ? stubPath : u"", plat::Access::Read, plat::kShareRead,
+                                     plat::Disposition::OpenExisting);
+  uint64_t stubSize = 0;
+  if (!stub || !stub.Size(&stubSize)) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "GetSizeCreateSEA", stubPath);
+    return ARC_E_OPEN_FAILED;
+  }
+  int64_t archiveSize = GetArchiveSize();
+  size = static_cast<int64_t>(stubSize) + (archiveSize > 0 ? archiveSize : 0);
+  return 0;
+}
+
+ZoResult CArchive2::IsSpaceForCreateSEA(const ZoChar* outputPath, const ZoChar* stubPath) {
+  if (mode_ != ARC_OPEN_SEA) return E_FAIL;
+  ZoChar folder[ZO_MAX_PATH] = {};
+  if (outputPath) ZoGetPathNameFromFilePath(outputPath, folder, ZO_MAX_PATH);
+  if (*folder && !plat::IsDirectory(folder)) {
+    ReportFailure(ARC_ERROR_FILE_MISSING, "IsSpaceForSEA", folder);
+    return ARC_E_VOLUME_NOT_FOUND;
+  }
+  int64_t needed = 0;
+  ZoResult r = GetSizeCreateSEA(stubPath, needed);
+  if (r < 0) return r;
+  return static_cast<uint64_t>(needed) / 1024 > WriterCapacityFigure(folder) ? 1 : 0;
+}
+
+ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, uint32_t /*flags*/) {
+  const char* kStep = "CreateSEA";
+  if (mode_ != ARC_OPEN_SEA || !file_) return E_FAIL;
+  if (!outputPath || !*outputPath || SamePath(outputPath, archivePath_) ||
+      (stubPath && SamePath(outputPath, stubPath))) {
+    // Creating the output would truncate the very file being read.
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep, outputPath);
+    return E_INVALIDARG;
+  }
+  if (IsSpaceForCreateSEA(outputPath, stubPath) != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, kStep);
+    return ARC_E_DISK_FULL;
+  }
+  plat::File stub = plat::File::Open(stubPath, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+  uint64_t stubSize = 0;
+  if (!stub || !stub.Size(&stubSize)) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, kStep, stubPath);
+    return ARC_E_OPEN_FAILED;
+  }
+  ZoChar full[ZO_MAX_PATH];
+  uint32_t length = plat::GetFullPath(outputPath, full, ZO_MAX_PATH);
+  if (length == 0 || length >= static_cast<uint32_t>(ZO_MAX_PATH)) {
+    ReportFailure(ARC_ERROR_CREATE, kStep, outputPath);
+    return ARC_E_OPEN_FAILED;
+  }
+  outIsFile_ = false;
+  outFile_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+  if (!outFile_) {
+    ReportFailure(ARC_ERROR_CREATE, kStep, full);
+    return ARC_E_OPEN_FAILED;
+  }
+  plat::CopyTruncated(tempPath_, ZO_MAX_PATH, full);
+
+  auto copyFailed = [this, kStep](ZoResult r) {
+    if (r == ARC_E_CANCELLED) return r;
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  };
+  if (progress_) {
+    progress_->BeginItem64(u"Stub Executable", stubSize);
+    progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+  }
+  ZoResult r = BlockCopy(stub, 0, stubSize, outFile_, 0);
+  if (r < 0) return copyFailed(r);
+  // The archive part starts at the opened file's base: an input that already has
+  // a stub gets the new stub instead of two stubs with wrong offsets.
+  const uint64_t archiveBytes = end_.centralOffset + end_.centralSize;
+  if (progress_) {
+    progress_->ReportStatus(ARC_EVENT_DONE);
+    progress_->BeginItem64(u"Archive Entries", end_.centralOffset);
+    progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+  }
+  r = BlockCopy(file_, base_, archiveBytes, outFile_, stubSize);
+  if (r < 0) return copyFailed(r);
+  Status(ARC_EVENT_DONE);
+
+  // A single file records the path it was made from; a set keeps the name its
+  // volumes are called after.
+  if (volumeCount_ <= 1) plat::CopyTruncated(storedName_, arc::kNameCapacity, archivePath_);
+  writePos_ = archiveBytes;
+  base_ = stubSize;
+  return AddEndOfCentralDir(end_.centralOffset);
+}
+
+ZoResult CArchive2::SplitSEA(const ZoChar* folder, uint32_t flags) {
+  const char* kStep = "SplitSEA";
+  if (mode_ != ARC_OPEN_SEA || !file_) return E_FAIL;
+  if (base_ == 0) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, kStep, archivePath_);
+    return ARC_E_NOT_SEA;
+  }
+  if (!folder || !*folder || !plat::IsDirectory(folder)) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep, folder);
+    return E_INVALIDARG;
+  }
+  uint64_t mainSize = 0;
+  file_.Size(&mainSize);
+  if (ZoGetDiskFreeSpace(folder, 1024) < mainSize / 1024) {
+    ZoChar root[ZO_MAX_PATH] = {};
+    ZoGetRootPathFromFilePath(folder, root, ZO_MAX_PATH);
+    ReportFailure(ARC_ERROR_DISK_SPACE, kStep, root);
+    return ARC_E_DISK_FULL;
+  }
+  // The archive file is named after the stored name's file part only; without a
+  // usable one there is no name to give it.
+  const plat::StringView16 archiveName = StoredFilePart(storedName_);
+  ZoChar stubPath[ZO_MAX_PATH], archiveFile[ZO_MAX_PATH];
+  if (archiveName.empty() || archiveName == u"." || archiveName == u".." ||
+      !FolderPlusName(folder, u"Seastub.exe", stubPath) || !FolderPlusName(folder, archiveName, archiveFile)) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep, storedName_);
+    return E_INVALIDARG;
+  }
+  // 0 write, 1 leave the existing file, anything else the host's answer.
+  auto mayWrite = [this, flags](const ZoChar* path) -> ZoResult {
+    if ((flags & ARC_SEA_REPLACE) || !plat::Exists(path) || !progress_) return 0;
+    return AskReplace(path, false);
+  };
+
+  ZoResult r = mayWrite(stubPath);
+  if (r != 0 && r != 1) return r;
+  if (r == 0) {
+    plat::File stub = plat::File::Open(stubPath, plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
+    if (!stub) {
+      ReportFailure(ARC_ERROR_CREATE, kStep, stubPath);
+      return ARC_E_OPEN_FAILED;
+    }
+    r = BlockCopy(file_, 0, base_, stub, 0);
+    if (!stub.Close() && r >= 0) {
+      ReportFailure(ARC_ERROR_WRITE, kStep, stubPath);
+      r = ARC_E_WRITE;
+    }
+    if (r < 0) return r;
+    // The stub runs on its own again: it keeps the permission bits of the file it
+    // came from (the executable bit on POSIX; nothing on Windows).
+    if (uint32_t mode = plat::GetPosixMode(archivePath_)) plat::SetPosixMode(stubPath, mode);
+  }
+
+  r = mayWrite(archiveFile);
+  if (r != 0 && r != 1) return r;
+  if (r == 1) return 0;  // the host kept the existing archive file
+  outIsFile_ = false;
+  outFile_ = plat::File::Open(archiveFile, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+  if (!outFile_) {
+    ReportFailure(ARC_ERROR_CREATE, kStep, archiveFile);
+    return ARC_E_OPEN_FAILED;
+  }
+  plat::CopyTruncated(tempPath_, ZO_MAX_PATH, archiveFile);
+  const uint64_t archiveBytes = end_.centralOffset + end_.centralSize;
+  r = BlockCopy(file_, base_, archiveBytes, outFile_, 0);
+  if (r < 0) return r;
+  writePos_ = archiveBytes;
+  base_ = 0;
+  if (volumeCount_ <= 1) storedName_[0] = 0;  // a set keeps the name of its volumes
+  return AddEndOfCentralDir(end_.centralOffset);
+}
+
+ZoResult CArchive2::CopySEAMultiFiles() {
+  if (volumeCount_ < 1 || !tempPath_[0]) return 0;
+  if (progress_) {
+    progress_->BeginItem64(u"Entries", extractTotal_);
+    progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+  }
+  ZoResult result = 0;
+  try {
+    // Destination names: the output's folder, named like the source volumes (the
+    // output path stands in for the main file while the name is made).
+    ZoChar savedPath[ZO_MAX_PATH];
+    plat::CopyTruncated(savedPath, ZO_MAX_PATH, archivePath_);
+    for (uint32_t k = 2; k <= volumeCount_ && result >= 0; ++k) {
+      std::u16string source, destination;
+      bool ok = MakeVolumePath(k, &source);
+      plat::CopyTruncated(archivePath_, ZO_MAX_PATH, tempPath_);
+      ok = MakeVolumePath(k, &destination) && ok;
+      plat::CopyTruncated(archivePath_, ZO_MAX_PATH, savedPath);
+      if (!ok) {
+        ReportFailure(ARC_ERROR_VOLUME_MISSING, "CopySEAMultiFiles", static_cast<uint64_t>(k));
+        result = ARC_E_FILE_NOT_FOUND;
+        break;
+      }
+      if (plat::Exists(destination.c_str())) continue;
+      if (!plat::Exists(source.c_str())) {
+        ReportFailure(ARC_ERROR_VOLUME_MISSING, "CopySEAMultiFiles", source.c_str());
+        result = ARC_E_FILE_NOT_FOUND;
+        break;
+      }
+      if (progress_) {
+        progress_->SetItemName(ZoGetFileNamePtrW(source.c_str()));
+        progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+      }
+      result = FileCopy(source.c_str(), destination.c_str());
+    }
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "CopySEAMultiFiles");
+    return E_OUTOFMEMORY;
+  }
+  Status(ARC_EVENT_DONE);
+  return result;
+}
+
+// ---- volume sets -----------------------------------------------------------------------
+
+ZoResult CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags) {
+  const char* kStep = "SplitArchive";
+  if (mode_ != ARC_OPEN_MULTIVOL || !outFile_ || volumeCount_ > 1) return E_FAIL;
+  if (volumeSize <= 0) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep);
+    return E_INVALIDARG;
+  }
+  const uint64_t dataSize = end_.centralOffset;
+  if (dataSize == 0) return 0;
+  ZoChar folder[ZO_MAX_PATH] = {};
+  ZoGetPathNameFromFilePath(archivePath_, folder, ZO_MAX_PATH);
+  if (dataSize / 1024 > ZoGetDiskFreeSpace(*folder ? folder : u".", 1024)) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, kStep);
+    return ARC_E_DISK_FULL;
+  }
+  const uint64_t volume = static_cast<uint64_t>(volumeSize);
+  if (volume > dataSize) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep);
+    return E_INVALIDARG;
+  }
+  if (progress_) {
+    if (flags & ARC_SPLIT_NO_TOTAL) {
+      progress_->SetItemName(archivePath_);
+    } else {
+      progress_->BeginItem64(archivePath_, volume);
+    }
+    progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+  }
+
+  // The set's name: the main file's own name for a plain archive, the stored name
+  // for a self-extracting one (whose own name is the stub's).
+  ZoChar oldStored[arc::kNameCapacity];
+  plat::CopyTruncated(oldStored, arc::kNameCapacity, storedName_);
+  const plat::StringView16 nameBase =
+      base_ != 0 && !StoredFilePart(storedName_).empty() ? StoredFilePart(oldStored)
+                                                         : plat::StringView16(ZoGetFileNamePtrW(archivePath_));
+  ZoChar newStored[arc::kNameCapacity];
+  plat::CopyTruncated(newStored, arc::kNameCapacity, nameBase);
+
+  // W, the entry data the main file keeps, is measured with the end record that
+  // will be written (its stored name is the new one), so the main file of the set
+  // is exactly one volume long whenever W > 0.
+  const uint64_t overhead = base_ + end_.centralSize + arc::kEndRecordSize +
+                            2 * (plat::Length(comment_) + plat::Length(newStored));
+  const uint64_t w = volume > overhead ? volume - overhead : 0;
+
+  auto restore = [&](ZoResult r) {
+    plat::CopyTruncated(storedName_, arc::kNameCapacity, oldStored);
+    return r;
+  };
+  plat::CopyTruncated(storedName_, arc::kNameCapacity, newStored);
+
+  ZoResult r = BlockCopy(file_, base_, w, outFile_, base_);
+  if (r < 0) return restore(r);
+  if (!(flags & ARC_SPLIT_NO_TOTAL)) Status(ARC_EVENT_DONE);
+
+  uint64_t consumed = w;
+  uint32_t k = 1;
+  while (consumed < dataSize) {
+    ++k;
+    std::u16string path;
+    bool named = false;
+    try {
+      named = MakeVolumePath(k, &path);
+    } catch (const std::bad_alloc&) {
+    }
+    plat::File part;
+    if (named) part = plat::File::Open(path.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
+    if (!part) {
+      ReportFailure(ARC_ERROR_CREATE, kStep, named ? path.c_str() : nullptr);
+      return restore(ARC_E_OPEN_FAILED);
+    }
+    const uint64_t chunk = volume < dataSize - consumed ? volume : dataSize - consumed;
+    if (progress_) {
+      if (flags & ARC_SPLIT_NO_TOTAL) {
+        progress_->SetItemName(path.c_str());
+      } else {
+        progress_->BeginItem64(path.c_str(), chunk);
+      }
+      progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+    }
+    r = BlockCopy(file_, base_ + consumed, chunk, part, 0);
+    Status(ARC_EVENT_DONE);
+    // A volume must be on disk before the main file that points into it replaces
+    // the archive.
+    if (r >= 0 && !(part.Flush() && part.Close())) {
+      ReportFailure(ARC_ERROR_WRITE, kStep, path.c_str());
+      r = ARC_E_WRITE;
+    }
+    if (r < 0) return restore(r);
+    consumed += chunk;
+  }
+
+  r = BlockCopy(file_, base_ + end_.centralOffset, end_.centralSize, outFile_, base_ + w);
+  if (r < 0) return restore(r);
+  const uint32_t oldCount = volumeCount_;
+  volumeCount_ = k;
+  writePos_ = w + end_.centralSize;
+  r = AddEndOfCentralDir(w);
+  if (r >= 0) r = FlushRewrite(kStep);
+  if (r < 0) {
+    volumeCount_ = oldCount;
+    return restore(r);
+  }
+  modified_ = 1;
+  return r;
+}
+
+ZoResult CArchive2::GetSizeMerge(int64_t& size) {
+  size = GetArchiveSize();
+  return 0;
+}
+
+ZoResult CArchive2::IsSpaceForMerge() {
+  if (mode_ != ARC_OPEN_MULTIVOL) return E_FAIL;
+  int64_t needed = GetArchiveSize();
+  ZoChar folder[ZO_MAX_PATH] = {};
+  ZoGetPathNameFromFilePath(archivePath_, folder, ZO_MAX_PATH);
+  return needed > 0 && static_cast<uint64_t>(needed) / 1024 > WriterCapacityFigure(folder) ? 1 : 0;
+}
+
+ZoResult CArchive2::MergeArchive(uint32_t flags) {
+  const char* kStep = "MergeArchive";
+  if (mode_ != ARC_OPEN_MULTIVOL || volumeCount_ < 2 || !outFile_) {
+    ReportFailure(ARC_ERROR_NOT_OPEN, kStep);
+    return E_FAIL;
+  }
+  if (IsSpaceForMerge() != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, kStep);
+    return ARC_E_DISK_FULL;
+  }
+  if (progress_) {
+    if (flags & ARC_SPLIT_NO_TOTAL) {
+      progress_->SetItemName(archivePath_);
+    } else {
+      progress_->BeginItem64(archivePath_, end_.centralOffset);
+    }
+    progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+  }
+  ZoResult r = BlockCopy(file_, base_, end_.centralOffset, outFile_, base_);
+  if (r < 0) return r;
+  if (!(flags & ARC_SPLIT_NO_TOTAL)) Status(ARC_EVENT_DONE);
+
+  std::vector<std::u16string> volumes;
+  uint64_t consumed = end_.centralOffset;
+  try {
+    for (uint32_t k = 2; k <= volumeCount_; ++k) {
+      std::u16string path;
+      plat::File part;
+      if (MakeVolumePath(k, &path))
+        part = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+      uint64_t size = 0;
+      if (!part || !part.Size(&size)) {
+        ReportFailure(ARC_ERROR_OPEN_INPUT, kStep, path.c_str());
+        return ARC_E_OPEN_FAILED;
+      }
+      if (progress_) {
+        if (flags & ARC_SPLIT_NO_TOTAL) {
+          progress_->SetItemName(path.c_str());
+        } else {
+          progress_->BeginItem64(path.c_str(), size);
+        }
+        progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+      }
+      r = BlockCopy(part, 0, size, outFile_, base_ + consumed);
+      if (r < 0) return r;
+      Status(ARC_EVENT_DONE);
+      consumed += size;
+      volumes.push_back(std::move(path));
+    }
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  r = BlockCopy(file_, base_ + end_.centralOffset, end_.centralSize, outFile_, base_ + consumed);
+  if (r < 0) return r;
+
+  const uint32_t oldCount = volumeCount_;
+  ZoChar oldStored[arc::kNameCapacity];
+  plat::CopyTruncated(oldStored, arc::kNameCapacity, storedName_);
+  writePos_ = consumed + end_.centralSize;
+  volumeCount_ = 1;
+  if (base_ == 0) storedName_[0] = 0;
+  r = AddEndOfCentralDir(consumed);
+  if (r >= 0) r = FlushRewrite(kStep);
+  if (r < 0) {
+    volumeCount_ = oldCount;
+    plat::CopyTruncated(storedName_, arc::kNameCapacity, oldStored);
+    return r;
+  }
+  modified_ = 1;
+  // The volumes still hold the only other copy of the data until the merged file
+  // has replaced the main file: Close removes them after its commit.
+  volumesToDeleteAfterCommit_ = std::move(volumes);
+  return r;
+}

@@ -1,0 +1,255 @@
+// Finishing an archive: the closing step of create and append mode (copying the
+// kept old entries, then the central directory and the end record), the end-record
+// writer every writer shares, the volume comment, and the pieces of a rewrite's
+// commit that belong to the writers (flushing the new file, removing merged
+// volumes once the new main file stands).
+//
+// A rewrite never touches the archive itself: everything goes to the temporary
+// file, which Close moves over the archive in one atomic step only after the
+// write-back succeeded and the file was flushed and closed.
+#include <new>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "archive/archive2.h"
+#include "archive/copy_run.h"
+#include "archive/record_writer.h"
+#include "platform/file.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+// ---- closing step -----------------------------------------------------------------
+
+ZoResult CArchive2::FlushRewrite(const char* step) {
+  if (!Out().Flush()) {
+    ReportFailure(ARC_ERROR_WRITE, step, tempPath_);
+    return ARC_E_WRITE;
+  }
+  return 0;
+}
+
+ZoResult CArchive2::CopyKeptEntries() {
+  const char* kStep = "AddCentralDirectory";
+  if (directoryDamaged_) {
+    // Entries past the damage would silently vanish from the rewritten archive.
+    ReportFailure(ARC_ERROR_SIGNATURE, kStep, archivePath_);
+    return ARC_E_BAD_SIGNATURE;
+  }
+  std::unordered_set<std::u16string> added;
+  try {
+    added.reserve(static_cast<size_t>(ZoList_Count(entryList_)) * 2);
+    for (int i = 0; i < ZoList_Count(entryList_); ++i) {
+      auto* record = static_cast<const arc::ArchiveEntryRecord*>(ZoList_ItemAt(entryList_, i));
+      added.insert(arc::FoldName(record->name, plat::BoundedLength(record->name, arc::kNameCapacity)));
+    }
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  std::vector<char> keep(directory_.size(), 0);
+  uint64_t total = 0;
+  for (size_t i = 0; i < directory_.size(); ++i) {
+    const auto& e = directory_[i];
+    if (added.count(arc::FoldName(e.name.data(), e.name.size()))) continue;
+    keep[i] = 1;
+    total += e.record.compressedSize;
+  }
+  if (progress_) {
+    progress_->BeginItem64(u"Entries", total);
+    progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
+  }
+  CopyRun run(this, file_, Out());
+  for (size_t i = 0; i < directory_.size(); ++i) {
+    if (!keep[i]) continue;
+    const auto& e = directory_[i];
+    const auto& c = e.record;
+    uint64_t dataOffset = 0;
+    if (!c.DataOffset(&dataOffset) || c.nameLength != e.name.size()) {
+      ReportFailure(ARC_ERROR_SIGNATURE, kStep, e.name.c_str());
+      return ARC_E_BAD_SIGNATURE;
+    }
+    arc::LocalEntryHeader header = arc::LocalFromCentral(c);
+    const uint64_t localOffset = writePos_;
+    ZoResult r;
+    if (c.reserved8 == 0 && c.commentLength == 0) {
+      // The old local record is already exactly what would be written: queue it whole.
+      r = run.Add(base_ + c.localOffset, arc::kLocalHeaderSize + 2ull * c.nameLength + c.compressedSize,
+                  base_ + writePos_);
+    } else {
+      r = run.Flush();
+      if (r >= 0 && !(Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin) &&
+                      arc::WriteLocalHead(Out(), header, e.name.c_str()))) {
+        ReportFailure(ARC_ERROR_WRITE, kStep);
+        r = ARC_E_WRITE;
+      }
+      if (r >= 0) r = run.Add(base_ + dataOffset, c.compressedSize, base_ + writePos_ + arc::kLocalHeaderSize + 2ull * c.nameLength);
+    }
+    if (r < 0) return r;
+    writePos_ += arc::kLocalHeaderSize + 2ull * c.nameLength + c.compressedSize;
+    r = AppendEntryRecord(header, localOffset, e.name);
+    if (r < 0) {
+      ReportFailure(ARC_ERROR_MEMORY, kStep);
+      return r;
+    }
+  }
+  ZoResult r = run.Flush();
+  if (r < 0) return r;
+  if (!Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  }
+  Status(ARC_EVENT_DONE);
+  return 0;
+}
+
+ZoResult CArchive2::AddCentralDirectory() {
+  const char* kStep = "AddCentralDirectory";
+  if (mode_ != ARC_OPEN_CREATE && mode_ != ARC_OPEN_APPEND) return E_FAIL;
+  if (!entryList_) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  if (mode_ == ARC_OPEN_APPEND && !directory_.empty() && ZoList_Count(entryList_) > 0) {
+    ZoResult r = CopyKeptEntries();
+    if (r < 0) return r;
+  }
+  const uint64_t start = writePos_;
+  if (ZoList_Count(entryList_) > 0) modified_ = 1;
+
+  // Entries are encoded into one block buffer and written a block at a time.
+  std::vector<uint8_t> block;
+  try {
+    block.reserve(arc::kBlockSize);
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  auto flush = [&]() -> bool {
+    if (block.empty()) return true;
+    bool ok = Out().Write(block.data(), block.size());
+    writePos_ += block.size();
+    block.clear();
+    return ok;
+  };
+  for (int i = 0; i < ZoList_Count(entryList_); ++i) {
+    auto* record = static_cast<const arc::ArchiveEntryRecord*>(ZoList_ItemAt(entryList_, i));
+    arc::LocalEntryHeader header = arc::LocalEntryHeader::Decode(record->header);
+    arc::CentralDirectoryEntry entry = arc::CentralFromLocal(header, record->localOffset);
+    const size_t size = arc::kCentralEntrySize + 2ull * entry.nameLength;
+    if (block.size() + size > arc::kBlockSize && !flush()) {
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
+    }
+    size_t at = block.size();
+    block.resize(at + size);
+    entry.Encode(block.data() + at);
+    for (uint32_t k = 0; k < entry.nameLength; ++k) {
+      block[at + arc::kCentralEntrySize + 2 * k] = static_cast<uint8_t>(record->name[k]);
+      block[at + arc::kCentralEntrySize + 2 * k + 1] = static_cast<uint8_t>(record->name[k] >> 8);
+    }
+  }
+  if (!flush()) {
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  }
+  if (!modified_) return 0;
+  ZoResult r = AddEndOfCentralDir(start);
+  if (r >= 0 && mode_ == ARC_OPEN_APPEND) {
+    ZoResult f = FlushRewrite(kStep);
+    if (f < 0) return f;
+  }
+  return r;
+}
+
+// ---- end record ---------------------------------------------------------------------
+
+ZoResult CArchive2::AddEndOfCentralDir(uint64_t centralOffset) {
+  arc::EndOfCentralDirectory end;
+  end.signature = ARC_SIG_END;
+  end.volumeCount = volumeCount_;
+  end.reserved8 = 0;
+  end.entryCountVolume = entriesWritten_;
+  end.entryCount = entriesWritten_;
+  end.centralSize = writePos_ - centralOffset;
+  end.centralOffset = centralOffset;
+  end.base = base_;
+  end.commentLength = static_cast<uint32_t>(plat::BoundedLength(comment_, arc::kCommentCapacity - 1));
+  end.archiveNameLength = static_cast<uint32_t>(plat::BoundedLength(storedName_, arc::kNameCapacity - 1));
+  end.reservedLength = 0;
+
+  // The fixed part and both strings go out as one write (at most 56 + 2,564 bytes).
+  uint8_t bytes[arc::kEndRecordSize + 2 * (arc::kCommentCapacity + arc::kNameCapacity)];
+  end.Encode(bytes);
+  size_t used = arc::kEndRecordSize;
+  for (const ZoChar* text : {static_cast<const ZoChar*>(comment_), static_cast<const ZoChar*>(storedName_)}) {
+    uint32_t n = text == comment_ ? end.commentLength : end.archiveNameLength;
+    for (uint32_t k = 0; k < n; ++k) {
+      bytes[used++] = static_cast<uint8_t>(text[k]);
+      bytes[used++] = static_cast<uint8_t>(text[k] >> 8);
+    }
+  }
+  // Unlike a silent success, a record that is not on disk is reported: an archive
+  // without its end record cannot be opened.
+  if (!Out().Write(bytes, used)) {
+    ReportFailure(ARC_ERROR_WRITE, "AddEndOfCentralDir");
+    return ARC_E_WRITE;
+  }
+  writePos_ += used;
+  return 0;
+}
+
+// ---- comments ---------------------------------------------------------------------
+
+void CArchive2::AddVolumeComment(const ZoChar* text) {
+  if (mode_ == ARC_OPEN_READ) return;
+  plat::CopyTruncated(comment_, arc::kCommentCapacity, text ? text : u"");
+}
+
+ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
+  ZoChar full[ZO_MAX_PATH];
+  uint32_t length = archivePath ? plat::GetFullPath(archivePath, full, ZO_MAX_PATH) : 0;
+  if (length == 0 || length >= static_cast<uint32_t>(ZO_MAX_PATH)) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "Annotate", archivePath);
+    return ARC_E_OPEN_FAILED;
+  }
+  plat::CopyTruncated(archivePath_, ZO_MAX_PATH, full);
+  outIsFile_ = false;
+  outFile_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareRead, plat::Disposition::OpenExisting);
+  if (!outFile_) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "Annotate", full);
+    return ARC_E_OPEN_FAILED;
+  }
+  mode_ = ARC_OPEN_APPEND;
+  ZoResult result = LoadEndOfCentralDirectory(outFile_);
+  if (result < 0) {
+    outFile_.Close();
+    ReportFailure(ARC_ERROR_SIGNATURE, "Annotate");
+    return ARC_E_BAD_SIGNATURE;
+  }
+  plat::CopyTruncated(comment_, arc::kCommentCapacity, text ? text : u"");
+  entriesWritten_ = end_.entryCount;
+  // The new record goes exactly where the old one begins; everything before it
+  // stays as it is.
+  writePos_ = end_.centralOffset + end_.centralSize;
+  if (!outFile_.Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
+    outFile_.Close();
+    ReportFailure(ARC_ERROR_WRITE, "Annotate");
+    return ARC_E_WRITE;
+  }
+  result = AddEndOfCentralDir(end_.centralOffset);
+  if (result >= 0 && !(outFile_.Flush() && outFile_.Close())) {
+    ReportFailure(ARC_ERROR_WRITE, "Annotate", full);
+    result = ARC_E_WRITE;
+  }
+  outFile_.Close();
+  file_.Close();
+  return result;
+}
+
+// ---- after a commit -------------------------------------------------------------------
+
+void CArchive2::DeleteMergedVolumes() {
+  for (const auto& path : volumesToDeleteAfterCommit_) plat::DeleteFile(path.c_str());
+  volumesToDeleteAfterCommit_.clear();
+}

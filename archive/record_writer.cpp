@@ -1,0 +1,85 @@
+// Record output for the writers (see record_writer.h).
+#include "archive/record_writer.h"
+
+#include "platform/text.h"
+
+namespace arc {
+
+bool WriteUtf16(plat::File& file, const ZoChar* text, size_t units) {
+  if (!text || units == 0) return true;
+  // Names and comments are at most 1,023 units; one small stack block holds any
+  // of them, longer text goes out in pieces.
+  uint8_t bytes[2048];
+  size_t done = 0;
+  while (done < units) {
+    size_t n = units - done;
+    if (n > sizeof(bytes) / 2) n = sizeof(bytes) / 2;
+    for (size_t i = 0; i < n; ++i) {
+      bytes[2 * i] = static_cast<uint8_t>(text[done + i]);
+      bytes[2 * i + 1] = static_cast<uint8_t>(text[done + i] >> 8);
+    }
+    if (!file.Write(bytes, 2 * n)) return false;
+    done += n;
+  }
+  return true;
+}
+
+bool WriteLocalHead(plat::File& file, const LocalEntryHeader& header, const ZoChar* name) {
+  uint8_t fixed[kLocalHeaderSize];
+  header.Encode(fixed);
+  return file.Write(fixed, sizeof(fixed)) && WriteUtf16(file, name, header.nameLength);
+}
+
+bool WriteCentralEntry(plat::File& file, const CentralDirectoryEntry& entry, const ZoChar* name) {
+  uint8_t fixed[kCentralEntrySize];
+  entry.Encode(fixed);
+  return file.Write(fixed, sizeof(fixed)) && WriteUtf16(file, name, entry.nameLength);
+}
+
+CentralDirectoryEntry CentralFromLocal(const LocalEntryHeader& h, uint64_t localOffset) {
+  CentralDirectoryEntry e;
+  e.signature = ARC_SIG_CENTRAL;
+  e.reserved4 = h.reserved4;
+  e.reserved8 = h.reserved8;
+  e.compressionType = h.compressionType;
+  e.compressionLevel = h.compressionLevel;
+  e.fileTime = h.fileTime;
+  e.crcCompressed = h.crcCompressed;
+  e.crcUncompressed = h.crcUncompressed;
+  e.compressedSize = h.compressedSize;
+  e.uncompressedSize = h.uncompressedSize;
+  e.nameLength = h.nameLength;
+  e.commentLength = 0;  // the comment is never written after a name
+  e.reservedLength = 0;
+  e.reserved64 = 0;
+  e.attributes = h.attributes;
+  e.reserved72 = 0;
+  e.localOffset = localOffset;
+  return e;
+}
+
+LocalEntryHeader LocalFromCentral(const CentralDirectoryEntry& e) {
+  LocalEntryHeader h;
+  h.signature = ARC_SIG_LOCAL;
+  h.reserved4 = e.reserved4;
+  h.reserved8 = 0;
+  h.compressionType = e.compressionType;
+  h.compressionLevel = e.compressionLevel;
+  h.fileTime = e.fileTime;
+  h.crcCompressed = e.crcCompressed;
+  h.crcUncompressed = e.crcUncompressed;
+  h.compressedSize = e.compressedSize;
+  h.uncompressedSize = e.uncompressedSize;
+  h.attributes = e.attributes;
+  h.nameLength = e.nameLength;
+  h.commentLength = 0;
+  return h;
+}
+
+std::u16string FoldName(const ZoChar* name, size_t length) {
+  std::u16string folded(name, length);
+  for (auto& c : folded) c = plat::FoldAscii(c);
+  return folded;
+}
+
+}  // namespace arc

@@ -1,0 +1,57 @@
+// The writers' side of the records: the per-entry records the writers keep in
+// CArchive2::entryList_, and the routines that put a record with its strings on
+// disk. Fixed parts are encoded field by field by archive_format.h's codecs;
+// strings go out as UTF-16LE without terminator. Nothing here knows an archive
+// object, so the stub (which only reads) never links it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "archive/archive_format.h"
+#include "platform/file.h"
+#include "platform/types.h"
+
+namespace arc {
+
+// One entry written (or kept) since Open in create and append mode. The list owns
+// a copy of each; items stand in the order their local records were written.
+struct ArchiveEntryRecord {
+  uint8_t header[kLocalHeaderSize];  // the local header exactly as finally written
+  uint64_t localOffset;              // of the local record, relative to the base
+  ZoChar name[kNameCapacity];        // stored name, terminated
+  ZoChar comment[kNameCapacity];     // never filled (commentLength stays 0)
+};
+static_assert(sizeof(ArchiveEntryRecord) == 1112, "one 1,112-byte record per entry");
+
+// One per central entry in delete mode, in directory order.
+struct DeleteMark {
+  uint32_t deleteFlag;  // 1 delete, 0 keep; only ever goes from 0 to 1
+  uint32_t reserved;    // 0
+  int64_t newOffset;    // of the kept local record in the rewrite; -1 when deleted
+};
+static_assert(sizeof(DeleteMark) == 16, "16 bytes per entry");
+
+// Writes `units` UTF-16 code units little-endian, without terminator. A null or
+// empty text writes nothing and succeeds.
+bool WriteUtf16(plat::File& file, const ZoChar* text, size_t units);
+
+// Writes a local header and its name (the comment is never written: commentLength 0).
+bool WriteLocalHead(plat::File& file, const LocalEntryHeader& header, const ZoChar* name);
+
+// Writes a central entry and its name; the comment and reserved strings of a
+// written entry are empty.
+bool WriteCentralEntry(plat::File& file, const CentralDirectoryEntry& entry, const ZoChar* name);
+
+// The central entry the closing step writes for a written local header.
+CentralDirectoryEntry CentralFromLocal(const LocalEntryHeader& header, uint64_t localOffset);
+
+// The local header a rewrite writes for an entry copied from the old directory:
+// the shared fields and the reserved word at offset 4 kept, offset 8 and the
+// comment length cleared.
+LocalEntryHeader LocalFromCentral(const CentralDirectoryEntry& entry);
+
+// Case-folded form of a stored name: the key of the writers' in-memory name sets.
+std::u16string FoldName(const ZoChar* name, size_t length);
+
+}  // namespace arc
