@@ -224,6 +224,8 @@ class CArchive2 {
   bool HasEndRecord() const { return endLoaded_; }
   int32_t EntryCountOrMinusOne() const;
   void ComputeExtractTotal();
+  // The file being written: file_ itself in create mode, else outFile_.
+  plat::File& Out() { return outIsFile_ ? file_ : outFile_; }
 
   // ---- names (archive_shared_steps.cpp) ----
   // "%s~%s": the archive's folder (with separator), a tilde, its file name.
@@ -235,7 +237,9 @@ class CArchive2 {
   // ---- verification and extraction internals ----
   ZoResult ValidateEntryData(const ArchiveDirectoryEntry& entry);
   ZoResult FailIfDamaged(const char* step);
-  ZoResult CheckNamesBeforeExtract(const std::vector<int>& indexes, const char* step);
+  // Every name the operation will touch must pass the safety check and fit the
+  // path buffers once joined to `destination`; otherwise nothing is extracted.
+  ZoResult CheckNamesBeforeExtract(const std::vector<int>& indexes, const ZoChar* destination, const char* step);
   ZoResult ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
   ZoResult MakeFolderEntry(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
   ZoResult ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
@@ -305,5 +309,11 @@ class CArchive2 {
   // Volume files of a successful merge, deleted by DeleteMergedVolumes after the commit.
   std::vector<std::u16string> volumesToDeleteAfterCommit_;
 
+  // Work buffers and inflater of the running extracting or verifying operation
+  // (owned by that operation's scope; null between operations).
+  struct ExtractWork* work_ = nullptr;
+
   friend class VolumeReader;
+  friend class EntryStream;
+  friend class WorkScope;
 };

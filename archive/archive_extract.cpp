@@ -1,0 +1,448 @@
+// Extraction: the size and space checks, ExtractAll, ExtractEntry by name and by
+// index, folder entries and one file (ExtractCentralDirectoryFile).
+//
+// Safety rules that hold for every extraction:
+// - every name the operation will touch is checked before the first byte is
+//   written (entry_name_safety.h); one unsafe name and nothing is extracted;
+// - no component below the destination may be a symbolic link or junction, and
+//   the target file is created without following a link;
+// - a deflated entry never writes more than its uncompressedSize;
+// - a damaged directory fails the operation instead of extracting part of it.
+#include <new>
+#include <string>
+#include <vector>
+
+#include "archive/archive2.h"
+#include "archive/entry_name_safety.h"
+#include "archive/entry_stream.h"
+#include "platform/directory.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "runtime/zo_path.h"
+
+namespace {
+
+bool IsFolderEntry(const ArchiveDirectoryEntry& e) { return (e.record.attributes & ZO_ATTR_DIRECTORY) != 0; }
+
+// Writes the inflated or copied bytes to the target file.
+class FileSink : public EntrySink {
+ public:
+  explicit FileSink(plat::File& file) : file_(file) {}
+  bool Put(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
+
+ private:
+  plat::File& file_;
+};
+
+// Index of the separator ending each component of path[from..], the final
+// component excluded.
+std::vector<size_t> ComponentEnds(const std::u16string& path, size_t from) {
+  std::vector<size_t> ends;
+  for (size_t i = from; i < path.size(); ++i) {
+    if (path[i] == plat::kSeparator) ends.push_back(i);
+  }
+  return ends;
+}
+
+// Walks the folders of `path` below the destination (path[0..relativeStart) is
+// the destination with its separator): refuses a link, and with `create` makes
+// every missing folder. A folder that cannot be made is left to the file's
+// create to report.
+bool PrepareFolders(const std::u16string& path, size_t relativeStart, bool create) {
+  for (size_t end : ComponentEnds(path, relativeStart)) {
+    const std::u16string prefix = path.substr(0, end);
+    if (plat::IsLink(prefix.c_str())) return false;
+    if (create && !plat::IsDirectory(prefix.c_str())) plat::CreateDirectory(prefix.c_str());
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---- sizes and space ---------------------------------------------------------
+
+ZoResult CArchive2::GetSizeExtractAll(int64_t& size) {
+  if (mode_ == 0) {
+    ReportFailure(ARC_ERROR_MODE, "GetSizeExtractAll");
+    return E_FAIL;
+  }
+  if (!extractTotalComputed_) ComputeExtractTotal();
+  size = static_cast<int64_t>(extractTotal_);
+  return directoryDamaged_ ? 1 : 0;
+}
+
+ZoResult CArchive2::GetSizeExtractEntry(const ZoChar* name, int64_t& size, uint32_t) {
+  size = 0;
+  if (mode_ == 0) return E_FAIL;
+  std::u16string part;
+  WildcardKind kind;
+  ZoResult r = CheckForWildcards(name, part, kind);
+  if (r < 0) return r;
+  CentralEntryBuffer probe;
+  r = FindFirstCentralDirectory(probe);
+  if (r < 0) return r;
+  uint64_t total = 0;
+  for (const ArchiveDirectoryEntry& e : directory_) {
+    if (!MatchWildcard(e.name.c_str(), part, kind)) continue;
+    total += e.record.uncompressedSize;
+    if (kind == kWildcardExact) break;
+  }
+  size = static_cast<int64_t>(total);
+  return 0;
+}
+
+ZoResult CArchive2::GetSizeExtractEntry(int index, int* count, int64_t& size, uint32_t) {
+  size = 0;
+  if (mode_ == 0) return E_FAIL;
+  const int n = count && *count > 0 ? *count : 1;
+  uint64_t total = 0;
+  int taken = 0;
+  for (int i = index; taken < n && EntryAt(i); ++i, ++taken) total += EntryAt(i)->record.uncompressedSize;
+  size = static_cast<int64_t>(total);
+  return taken > 0 ? 0 : 1;
+}
+
+namespace {
+// 0 when `size` bytes fit the free space of the volume holding `folder`, else 1.
+ZoResult CompareWithFreeSpace(const ZoChar* folder, int64_t size) {
+  const uint32_t free = ZoGetDiskFreeSpace(folder, 1024);
+  const int64_t needed = size / 1024;
+  return needed > static_cast<int64_t>(free) ? 1 : 0;
+}
+}  // namespace
+
+ZoResult CArchive2::IsSpaceForExtractAll(const ZoChar* destination, uint32_t) {
+  if (mode_ == 0) return E_FAIL;
+  if (!destination || !plat::IsDirectory(destination)) {
+    ZoChar root[64] = {};
+    if (destination) ZoGetRootPathFromFilePath(destination, root, 64);
+    ReportFailure(ARC_ERROR_DISK_SPACE, "IsSpaceForExtractAll", root);
+    return ARC_E_VOLUME_NOT_FOUND;
+  }
+  int64_t size = 0;
+  ZoResult r = GetSizeExtractAll(size);
+  if (r < 0) return r;
+  return CompareWithFreeSpace(destination, size);
+}
+
+ZoResult CArchive2::IsSpaceForExtractEntry(const ZoChar* name, const ZoChar* destination, uint32_t flags) {
+  if (mode_ == 0) return E_FAIL;
+  int64_t size = 0;
+  ZoResult r = GetSizeExtractEntry(name, size, flags);
+  if (r < 0) return r;
+  if (!destination || !plat::IsDirectory(destination)) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, "IsSpaceForExtractEntry");
+    return E_INVALIDARG;
+  }
+  return CompareWithFreeSpace(destination, size);
+}
+
+ZoResult CArchive2::IsSpaceForExtractEntry(int index, int* count, const ZoChar* destination, uint32_t flags) {
+  if (mode_ == 0) return E_FAIL;
+  int64_t size = 0;
+  ZoResult r = GetSizeExtractEntry(index, count, size, flags);
+  if (r < 0) return r;
+  if (!destination || !plat::IsDirectory(destination)) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, "IsSpaceForExtractEntry");
+    return E_INVALIDARG;
+  }
+  return CompareWithFreeSpace(destination, size);
+}
+
+ZoResult CArchive2::ValidateMultiVolume() {
+  if (volumeCount_ < 2) return 1;
+  for (uint32_t k = 2; k <= volumeCount_; ++k) {
+    std::u16string path;
+    bool named = false;
+    try {
+      named = MakeVolumePath(k, &path);
+    } catch (const std::bad_alloc&) {
+      ReportFailure(ARC_ERROR_MEMORY, "ValidateMultiVolume");
+      return E_OUTOFMEMORY;
+    }
+    if (!named || plat::GetAttributes(path.c_str()) == ZO_INVALID_ATTRIBUTES || plat::IsDirectory(path.c_str())) {
+      ReportFailure(ARC_ERROR_VOLUME_MISSING, "ValidateMultiVolume", path.c_str());
+      return ARC_E_VOLUME_NOT_FOUND;
+    }
+  }
+  return 0;
+}
+
+// ---- checks before anything is written ---------------------------------------
+
+ZoResult CArchive2::FailIfDamaged(const char* step) {
+  if (!directoryDamaged_) return 0;
+  static const ZoChar kDetail[] = u"central directory damaged";
+  ReportFailure(ARC_ERROR_SIGNATURE, step, kDetail);
+  return ARC_E_BAD_SIGNATURE;
+}
+
+ZoResult CArchive2::CheckNamesBeforeExtract(const std::vector<int>& indexes, const ZoChar* destination,
+                                            const char* step) {
+  const plat::StringView16 dest(destination, plat::Length(destination));
+  std::u16string target;
+  for (int i : indexes) {
+    const ArchiveDirectoryEntry& e = directory_[static_cast<size_t>(i)];
+    const bool folder = IsFolderEntry(e);
+    size_t relativeStart = 0;
+    bool safe = arc::IsSafeEntryName(e.name, e.record.nameLength, folder);
+    if (safe) safe = arc::JoinEntryPath(dest, e.name, !folder && (extractFlags_ & ARC_EXTRACT_FLAT), &target, &relativeStart);
+    if (!safe) {
+      ReportFailure(ARC_ERROR_INVALID_ARG, step, e.name.c_str());
+      return ARC_E_BAD_NAME;
+    }
+  }
+  return 0;
+}
+
+// ---- one entry ---------------------------------------------------------------
+
+ZoResult CArchive2::MakeFolderEntry(const ArchiveDirectoryEntry& entry, const ZoChar* destination) {
+  std::u16string path;
+  size_t relativeStart = 0;
+  try {
+    if (!arc::JoinEntryPath(plat::StringView16(destination, plat::Length(destination)), entry.name, false, &path,
+                            &relativeStart))
+      return 0;
+    if (path.back() != plat::kSeparator) path.push_back(plat::kSeparator);
+    // Failures are ignored (the folder's files report their own), but nothing is
+    // ever made through a link.
+    PrepareFolders(path, relativeStart, true);
+  } catch (const std::bad_alloc&) {
+  }
+  return 0;
+}
+
+ZoResult CArchive2::ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar* destination) {
+  if (IsFolderEntry(entry)) {
+    if (extractFlags_ & ARC_EXTRACT_FLAT) return 0;
+    return MakeFolderEntry(entry, destination);
+  }
+  return ExtractCentralDirectoryFile(entry, destination);
+}
+
+ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination) {
+  static const char kStep[] = "ExtractCentralDirectoryFile";
+  std::u16string target;
+  size_t relativeStart = 0;
+  ExtractWork& work = *work_;
+  try {
+    if (!arc::JoinEntryPath(plat::StringView16(destination, plat::Length(destination)), entry.name,
+                            (extractFlags_ & ARC_EXTRACT_FLAT) != 0, &target, &relativeStart)) {
+      ReportFailure(ARC_ERROR_INVALID_ARG, kStep, entry.name.c_str());
+      return ARC_E_BAD_NAME;
+    }
+    const size_t folderEnd = target.find_last_of(plat::kSeparator);
+    const std::u16string folder = target.substr(0, folderEnd);
+    const bool folderKnown = folderEnd >= relativeStart && folder == work.verifiedFolder;
+
+    // A link anywhere below the destination would redirect the file: refuse.
+    if ((!folderKnown && !PrepareFolders(target, relativeStart, false)) || plat::IsLink(target.c_str())) {
+      ReportFailure(ARC_ERROR_CREATE, kStep, target.c_str());
+      return ARC_E_OPEN_FAILED;
+    }
+    const uint32_t existing = plat::GetAttributes(target.c_str());
+    if (existing != ZO_INVALID_ATTRIBUTES) {
+      if (!(extractFlags_ & ARC_EXTRACT_OVERWRITE) && progress_) {
+        const ZoResult answer = AskReplace(target.c_str(), (existing & ZO_ATTR_READONLY) != 0);
+        if (answer != 0) return answer;
+      }
+      plat::SetAttributes(target.c_str(), ZO_ATTR_NORMAL);
+    }
+    if (!folderKnown) {
+      PrepareFolders(target, relativeStart, true);
+      work.verifiedFolder = folder;
+    }
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+
+  const arc::CentralDirectoryEntry& record = entry.record;
+  const bool stored = record.compressionType == ARC_COMPRESSION_NONE;
+  if (!stored && record.compressionType != ARC_COMPRESSION_ZIP) {
+    ReportFailure(ARC_ERROR_MODE, kStep, entry.name.c_str());
+    return E_NOTIMPL;
+  }
+  const char* step = stored ? "ExtractInternalNoCompression" : "ExtractInternalZipCompression";
+
+  plat::File out = plat::File::CreateNoFollow(target.c_str());
+  if (!out) {
+    ReportFailure(ARC_ERROR_CREATE, step, target.c_str());
+    return ARC_E_OPEN_FAILED;
+  }
+  ItemName(entry.name.c_str());
+  Status(ARC_EVENT_EXTRACT_START);
+
+  FileSink sink(out);
+  EntryTotals totals;
+  ZoResult result = EntryStream::Run(*this, entry, EntryStream::Mode::kDecode, kStep, step, sink, &totals);
+  if (!stored && progress_ && totals.produced < record.uncompressedSize) {
+    // The bytes announced for the entry are always accounted in full.
+    progress_->AddProgress64(record.uncompressedSize - totals.produced);
+  }
+  Status(ARC_EVENT_FILE_END);
+
+  if (result < 0) {
+    out.Close();  // a target that failed part-way stays as far as it was written
+    return result;
+  }
+  const ZoFileTime time = record.fileTime;
+  out.SetTimes(&time, &time, &time);
+  if (!out.Close()) {
+    ReportFailure(ARC_ERROR_WRITE, step, target.c_str());
+    return ARC_E_WRITE;
+  }
+  uint32_t mode = 0;
+  // Permission bits from a POSIX-built archive; set-id and sticky bits are never restored.
+  if (arc::DecodePosixMode(record.reserved4, &mode)) plat::SetPosixMode(target.c_str(), mode & 0777);
+  plat::SetAttributes(target.c_str(), record.attributes);
+  if (totals.crcWritten != record.crcUncompressed || totals.crcRead != record.crcCompressed ||
+      totals.produced != record.uncompressedSize) {
+    ReportFailure(ARC_ERROR_CRC, step, entry.name.c_str());
+    return ARC_E_CHECK;
+  }
+  return 0;
+}
+
+// ---- public operations -------------------------------------------------------
+
+ZoResult CArchive2::ExtractAll(const ZoChar* destination, uint32_t flags) {
+  if (mode_ == 0) return E_FAIL;
+  if (IsSpaceForExtractAll(destination, flags) != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, "ExtractAll");
+    return ARC_E_DISK_FULL;
+  }
+  if (volumeCount_ > 1 && ValidateMultiVolume() < 0) return ARC_E_CHECK;
+  ZoResult r = FailIfDamaged("ExtractAll");
+  if (r < 0) return r;
+  extractFlags_ = flags;
+  std::vector<int> all;
+  try {
+    all.reserve(directory_.size());
+    for (size_t i = 0; i < directory_.size(); ++i) all.push_back(static_cast<int>(i));
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "ExtractAll");
+    return E_OUTOFMEMORY;
+  }
+  r = CheckNamesBeforeExtract(all, destination, "ExtractAll");
+  if (r < 0) return r;
+  WorkScope scope(*this);
+  if (!scope.Begin("ExtractAll")) return E_OUTOFMEMORY;
+
+  if (progress_) progress_->BeginItem64(archivePath_, extractTotal_);
+  ZoResult result = 0;
+  for (const ArchiveDirectoryEntry& e : directory_) {
+    r = ExtractOne(e, destination);
+    if (r < 0) {
+      result = r;
+      break;
+    }
+  }
+  Status(ARC_EVENT_DONE);
+  return result;
+}
+
+ZoResult CArchive2::ExtractEntry(const ZoChar* name, const ZoChar* destination, uint32_t flags) {
+  extractFlags_ = flags;
+  if (mode_ == 0) return E_FAIL;
+  // A failed space check is a failure, not "nothing to do".
+  ZoResult r = IsSpaceForExtractEntry(name, destination, flags);
+  if (r < 0) return r;
+  if (r != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, "ExtractEntry");
+    return ARC_E_DISK_FULL;
+  }
+  if (volumeCount_ > 1 && ValidateMultiVolume() < 0) {
+    ReportFailure(ARC_ERROR_VOLUME_MISSING, "ExtractEntry");
+    return ARC_E_CHECK;
+  }
+  r = FailIfDamaged("ExtractEntry");
+  if (r < 0) return r;
+
+  std::u16string part;
+  WildcardKind kind;
+  r = CheckForWildcards(name, part, kind);
+  if (r < 0) return r;
+  std::vector<int> matches;
+  try {
+    for (size_t i = 0; i < directory_.size(); ++i) {
+      if (!MatchWildcard(directory_[i].name.c_str(), part, kind)) continue;
+      matches.push_back(static_cast<int>(i));
+      if (kind == kWildcardExact) break;
+    }
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "ExtractEntry");
+    return E_OUTOFMEMORY;
+  }
+  r = CheckNamesBeforeExtract(matches, destination, "ExtractEntry");
+  if (r < 0) return r;
+  WorkScope scope(*this);
+  if (!scope.Begin("ExtractEntry")) return E_OUTOFMEMORY;
+
+  if (progress_) {
+    if (flags & ARC_EXTRACT_NO_TOTAL) {
+      progress_->SetItemName(name);
+    } else {
+      int64_t size = 0;
+      GetSizeExtractEntry(name, size, flags);
+      progress_->BeginItem64(name, static_cast<uint64_t>(size));
+    }
+  }
+  // A failed file does not stop the others, but the first failure is returned; a
+  // cancel stops at once.
+  ZoResult firstFailure = 0;
+  for (int i : matches) {
+    r = ExtractOne(directory_[static_cast<size_t>(i)], destination);
+    if (r < 0 && firstFailure == 0) firstFailure = r;
+    if (r == ARC_E_CANCELLED) break;
+  }
+  Status(ARC_EVENT_DONE);
+  if (firstFailure < 0) return firstFailure;
+  return matches.empty() ? 1 : 0;
+}
+
+ZoResult CArchive2::ExtractEntry(int index, int* count, const ZoChar* destination, uint32_t flags) {
+  if (mode_ == 0) return E_FAIL;
+  ZoResult r = IsSpaceForExtractEntry(index, count, destination, flags);
+  if (r < 0) return r;
+  if (r != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, "ExtractEntry");
+    return ARC_E_DISK_FULL;
+  }
+  if (volumeCount_ > 1 && ValidateMultiVolume() < 0) {
+    ReportFailure(ARC_ERROR_VOLUME_MISSING, "ExtractEntry");
+    return ARC_E_CHECK;
+  }
+  r = FailIfDamaged("ExtractEntry");
+  if (r < 0) return r;
+  extractFlags_ = flags;
+  const int n = count && *count > 0 ? *count : 1;
+  std::vector<int> run;
+  try {
+    for (int i = index; static_cast<int>(run.size()) < n && EntryAt(i); ++i) run.push_back(i);
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "ExtractEntry");
+    return E_OUTOFMEMORY;
+  }
+  r = CheckNamesBeforeExtract(run, destination, "ExtractEntry");
+  if (r < 0) return r;
+  WorkScope scope(*this);
+  if (!scope.Begin("ExtractEntry")) return E_OUTOFMEMORY;
+
+  if (progress_) {
+    int64_t size = 0;
+    GetSizeExtractEntry(index, count, size, flags);
+    progress_->BeginItem64(u"", static_cast<uint64_t>(size));
+  }
+  ZoResult result = 1;
+  for (int i : run) {
+    r = ExtractOne(directory_[static_cast<size_t>(i)], destination);
+    if (r < 0) {
+      result = r;
+      break;
+    }
+  }
+  Status(ARC_EVENT_DONE);
+  return result;
+}

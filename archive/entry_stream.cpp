@@ -1,0 +1,144 @@
+// The copy and inflate loop shared by extraction and verification (zpipe-style:
+// every inflate return code is handled, and every loop ends on any input).
+#include "archive/entry_stream.h"
+
+#include <algorithm>
+#include <new>
+
+#include "archive/volume_reader.h"
+
+bool ExtractWork::Allocate() {
+  try {
+    input.assign(kInputSize, 0);
+    output.assign(kOutputSize, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool WorkScope::Begin(const char* step) {
+  work_ = new (std::nothrow) ExtractWork();
+  if (!work_ || !work_->Allocate()) {
+    archive_.ReportFailure(ARC_ERROR_MEMORY, step);
+    return false;
+  }
+  archive_.work_ = work_;
+  return true;
+}
+
+namespace {
+
+uint32_t Crc(uint32_t crc, const uint8_t* data, size_t size) {
+  return static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(size)));
+}
+
+}  // namespace
+
+ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode, const char* locateStep,
+                          const char* step, EntrySink& sink, EntryTotals* totals) {
+  *totals = EntryTotals();
+  ExtractWork& work = *archive.work_;
+  CZoArchiveProgress* progress = archive.progress_;
+  const arc::CentralDirectoryEntry& record = entry.record;
+  const ZoChar* name = entry.name.c_str();
+
+  uint64_t offset = 0;
+  if (!record.DataOffset(&offset)) {
+    archive.ReportFailure(ARC_ERROR_READ, step, name);
+    return ARC_E_READ;
+  }
+  VolumeReader reader(archive, offset, locateStep, step);
+  uint8_t* in = work.input.data();
+
+  // Stored bytes copied as they are (also the stored-bytes check of a deflated entry).
+  if (mode == Mode::kStoredBytesOnly || record.compressionType == ARC_COMPRESSION_NONE) {
+    uint64_t remaining = mode == Mode::kStoredBytesOnly ? record.compressedSize : record.uncompressedSize;
+    while (remaining > 0) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(remaining, arc::kBlockSize));
+      ZoResult r = reader.Read(in, n);
+      if (r < 0) return r;
+      totals->crcRead = Crc(totals->crcRead, in, n);
+      remaining -= n;
+      if (mode == Mode::kDecode) {
+        if (!sink.Put(in, n)) {
+          archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+          return ARC_E_WRITE;
+        }
+        totals->crcWritten = Crc(totals->crcWritten, in, n);
+        totals->produced += n;
+      }
+      if (progress) {
+        progress->AddProgress64(n);
+        if (progress->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+      }
+    }
+    return 0;
+  }
+
+  // Deflated: one raw stream of compressedSize bytes that must inflate to at most
+  // uncompressedSize bytes.
+  if (record.compressedSize == 0) return 0;
+  z_stream& z = work.stream;
+  if (!work.streamReady) {
+    z = z_stream();
+    if (inflateInit2(&z, -15) != Z_OK) {
+      archive.ReportFailure(ARC_ERROR_MEMORY, step, name);
+      return E_OUTOFMEMORY;
+    }
+    work.streamReady = true;
+  } else if (inflateReset(&z) != Z_OK) {
+    archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+    return ARC_E_WRITE;
+  }
+  z.next_in = in;
+  z.avail_in = 0;
+  uint64_t remaining = record.compressedSize;
+  uint8_t* out = work.output.data();
+  for (;;) {
+    if (z.avail_in == 0 && remaining > 0) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(remaining, arc::kBlockSize));
+      ZoResult r = reader.Read(in, n);
+      if (r < 0) return r;
+      totals->crcRead = Crc(totals->crcRead, in, n);
+      remaining -= n;
+      z.next_in = in;
+      z.avail_in = static_cast<uInt>(n);
+    }
+    z.next_out = out;
+    z.avail_out = static_cast<uInt>(ExtractWork::kOutputSize);
+    const int status = inflate(&z, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+      archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+      return ARC_E_WRITE;
+    }
+    const size_t have = ExtractWork::kOutputSize - z.avail_out;
+    if (have > 0) {
+      // Never hand on more than the entry declares: the space check approved that size.
+      const uint64_t room = record.uncompressedSize - std::min(totals->produced, record.uncompressedSize);
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(have, room));
+      if (take > 0) {
+        if (!sink.Put(out, take)) {
+          archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+          return ARC_E_WRITE;
+        }
+        totals->crcWritten = Crc(totals->crcWritten, out, take);
+        totals->produced += take;
+      }
+      if (take < have) {
+        archive.ReportFailure(ARC_ERROR_CRC, step, name);
+        return ARC_E_CHECK;
+      }
+      if (progress) {
+        progress->AddProgress64(take);
+        if (progress->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+      }
+    }
+    if (status == Z_STREAM_END) return 0;
+    // No progress possible and no input left: the stream is cut short.
+    if (status == Z_BUF_ERROR && have == 0 && z.avail_in == 0 && remaining == 0) {
+      archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+      return ARC_E_WRITE;
+    }
+  }
+}

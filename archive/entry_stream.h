@@ -1,0 +1,77 @@
+// EntryStream: the one loop that moves an entry's stored bytes from the archive
+// (through a VolumeReader) to a sink, copying stored entries and inflating
+// deflated ones, with both CRCs, the size limit, progress and cancel polls.
+// Extraction's sink writes the target file; verification's sink discards.
+#pragma once
+#include <zlib.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "archive/archive2.h"
+
+// Work buffers of one extracting or verifying operation, allocated once for the
+// operation (not per file) and released when it ends.
+struct ExtractWork {
+  static constexpr size_t kInputSize = 262148;   // at most arc::kBlockSize filled per read
+  static constexpr size_t kOutputSize = 288358;  // handed to the inflater whole
+  std::vector<uint8_t> input;
+  std::vector<uint8_t> output;
+  z_stream stream{};
+  bool streamReady = false;
+  // The last target folder whose components below the destination were checked
+  // (and created) in this operation; later files in it skip the walk.
+  std::u16string verifiedFolder;
+
+  ExtractWork() = default;
+  ExtractWork(const ExtractWork&) = delete;
+  ExtractWork& operator=(const ExtractWork&) = delete;
+  ~ExtractWork() {
+    if (streamReady) inflateEnd(&stream);
+  }
+  bool Allocate();  // false when out of memory
+};
+
+// Makes `archive.work_` point at a fresh ExtractWork for the lifetime of the scope.
+class WorkScope {
+ public:
+  explicit WorkScope(CArchive2& archive) : archive_(archive) {}
+  ~WorkScope() {
+    if (archive_.work_ == work_) archive_.work_ = nullptr;
+    delete work_;
+  }
+  WorkScope(const WorkScope&) = delete;
+  WorkScope& operator=(const WorkScope&) = delete;
+  // False (after reporting ARC_ERROR_MEMORY with `step`) when out of memory.
+  bool Begin(const char* step);
+
+ private:
+  CArchive2& archive_;
+  ExtractWork* work_ = nullptr;
+};
+
+class EntrySink {
+ public:
+  virtual ~EntrySink() = default;
+  // False when the bytes cannot be taken (a failed write).
+  virtual bool Put(const uint8_t* data, size_t size) = 0;
+};
+
+struct EntryTotals {
+  uint32_t crcRead = 0;     // over the stored bytes read
+  uint32_t crcWritten = 0;  // over the bytes handed to the sink
+  uint64_t produced = 0;    // bytes handed to the sink
+};
+
+class EntryStream {
+ public:
+  enum class Mode {
+    kStoredBytesOnly,  // read compressedSize bytes; crcRead only; progress counts input
+    kDecode,           // stored: uncompressedSize bytes; deflated: inflate; progress counts output
+  };
+  // Failures are reported with `step` before they are returned: ARC_E_READ,
+  // ARC_E_VOLUME_NOT_FOUND, ARC_E_WRITE (sink or inflater), ARC_E_CHECK (more
+  // output than uncompressedSize), E_OUTOFMEMORY, ARC_E_CANCELLED (no event).
+  static ZoResult Run(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode, const char* locateStep,
+                      const char* step, EntrySink& sink, EntryTotals* totals);
+};
