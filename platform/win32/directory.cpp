@@ -5,6 +5,7 @@
 
 #include "platform/directory.h"
 
+#include <memory>
 #include <new>
 
 #include "platform/errors.h"
@@ -120,21 +121,17 @@ bool DirectoryLister::Open(const ZoChar* folder, const ZoChar* pattern) {
     String16 query(folder);
     if (!query.empty() && query.back() != u'\\' && query.back() != u'/' && query.back() != u':') query.push_back(u'\\');
     query += (pattern && pattern[0]) ? pattern : u"*";
-    auto* s = new ListerState;
+    auto s = std::make_unique<ListerState>();
     s->find = ::FindFirstFileW(Wide(query.c_str()), &s->pending);
     if (s->find == INVALID_HANDLE_VALUE) {
-      DWORD error = ::GetLastError();
       // An existing folder with no matching name is an empty listing, not a failure.
-      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
-        delete s;
-        SetLastError(error);
-        return false;
-      }
+      DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) return false;
       s->ended = true;
     } else {
       s->hasPending = true;
     }
-    state_ = s;
+    state_ = s.release();  // owned from here by Close()
     return true;
   } catch (const std::bad_alloc&) {
     SetLastError(kErrorNotEnoughMemory);

@@ -16,6 +16,20 @@ namespace {
 // ReadFile and WriteFile take 32-bit counts; larger requests go in pieces.
 constexpr size_t kMaxChunk = 0x40000000u;
 
+// The attribute bits a caller may give a file. Attributes often come from an
+// archive entry (untrusted bytes), and the same argument of CreateFileW also
+// takes FILE_FLAG_* bits (overlapped, no buffering, delete on close) and the
+// encrypted bit; none of those may slip through.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                      FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+DWORD SettableAttributes(uint32_t attributes) {
+  DWORD a = attributes & kSettableAttributes;
+  if (a & ~FILE_ATTRIBUTE_NORMAL) a &= ~FILE_ATTRIBUTE_NORMAL;  // NORMAL is valid only alone
+  return a ? a : FILE_ATTRIBUTE_NORMAL;
+}
+
 HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 DWORD CreationDisposition(Disposition disposition) {
@@ -84,7 +98,7 @@ File File::Open(const ZoChar* path, Access access, uint32_t share, Disposition d
                                             : GENERIC_READ | GENERIC_WRITE;
   // The layer's share bits are the system's FILE_SHARE_* bits.
   DWORD shareMode = share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  DWORD flags = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  DWORD flags = SettableAttributes(attributes);
   // No security attributes: the handle is not inherited by child processes.
   HANDLE h = ::CreateFileW(Wide(path), desired, shareMode, nullptr, CreationDisposition(disposition), flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return File();
@@ -260,7 +274,7 @@ bool SetAttributes(const ZoChar* path, uint32_t attributes) {
     SetLastError(kErrorInvalidName);
     return false;
   }
-  return ::SetFileAttributesW(Wide(path), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != 0;
+  return ::SetFileAttributesW(Wide(path), SettableAttributes(attributes)) != 0;
 }
 
 bool DeleteFile(const ZoChar* path) {

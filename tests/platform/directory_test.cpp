@@ -72,6 +72,13 @@ TEST_F(DirectoryTest, Lister_AppliesWildcardPatterns) {
   EXPECT_EQ(List(u"nothing*"), Names{});
 }
 
+TEST_F(DirectoryTest, Lister_ReturnsNonAsciiNamesIntact) {
+  const char* name = "\xE6\x97\xA5\xE6\x9C\xAC-\xC3\xA4-\xF0\x9F\x98\x80.txt";  // CJK, a-umlaut, an emoji
+  ASSERT_TRUE(ScratchFolder::WriteFile(dir_ / name, "x"));
+  EXPECT_TRUE(plat::Exists((dir_ / name).c_str()));
+  EXPECT_EQ(List(u"*.txt"), (std::set<std::string>{name}));
+}
+
 TEST_F(DirectoryTest, Lister_ReportsSizesAndKindsAndFailsOnMissingFolders) {
   ASSERT_TRUE(ScratchFolder::WriteFile(dir_ / "five", "12345"));
   ASSERT_TRUE(plat::CreateDirectory((dir_ / "sub").c_str()));

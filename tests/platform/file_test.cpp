@@ -252,3 +252,26 @@ TEST_F(FileTest, MoveFile_ReplacesOnlyWhenAskedAndReportsMissingNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// Attributes often come from archive entries; bits that are not file attributes
+// (on Windows some of them are open flags such as delete-on-close) are ignored.
+TEST_F(FileTest, Open_AppliesOnlyFileAttributesFromUntrustedBits) {
+  plat::String16 path = dir_ / "attr";
+  const uint32_t hostile = 0x04000000u /* delete on close */ | 0x40000000u /* overlapped */ | 0x4000u | ZO_ATTR_READONLY;
+  File f = File::Open(path.c_str(), Access::ReadWrite, plat::kShareRead, Disposition::CreateNew, hostile);
+  ASSERT_TRUE(f);
+  ASSERT_TRUE(f.Write("data", 4));
+  char b[4];
+  size_t got = 0;
+  ASSERT_TRUE(f.ReadAt(0, b, 4, &got));
+  EXPECT_EQ(got, 4u);
+  ASSERT_TRUE(f.Close());
+  EXPECT_EQ(ScratchFolder::ReadFile(path), "data");
+  EXPECT_TRUE(plat::GetAttributes(path.c_str()) & ZO_ATTR_READONLY);
+  EXPECT_TRUE(plat::SetAttributes(path.c_str(), hostile & ~ZO_ATTR_READONLY));
+  EXPECT_FALSE(plat::GetAttributes(path.c_str()) & ZO_ATTR_READONLY);
+}
+
+}  // namespace
