@@ -74,10 +74,11 @@ uint64_t CapacityFigure(const ZoChar* folder, const ZoChar* fileSystemName) {
 // possibly empty), or a failure already reported under `step`.
 static ZoResult MakeStoredNameText(const ZoChar* path, size_t skip, const ZoChar* folder, std::u16string* out) {
   out->clear();
-  auto append = [out](const ZoChar* text, size_t n) -> bool {
+  // `storedFolder`: the caller's stored folder, in which either slash separates.
+  auto append = [out](const ZoChar* text, size_t n, bool storedFolder = false) -> bool {
     for (size_t i = 0; i < n; ++i) {
       ZoChar c = text[i];
-      if (c == plat::kSeparator || c == u'/') {
+      if (c == plat::kSeparator || c == u'/' || (storedFolder && c == u'\\')) {
         c = u'\\';
       } else if (kPosixNames && c == u'\\') {
         return false;  // a backslash inside a POSIX name would become a separator
@@ -87,7 +88,7 @@ static ZoResult MakeStoredNameText(const ZoChar* path, size_t skip, const ZoChar
     return true;
   };
   if (folder && *folder) {
-    if (!append(folder, plat::Length(folder))) return E_INVALIDARG;
+    if (!append(folder, plat::Length(folder), true)) return E_INVALIDARG;
     if (out->back() != u'\\') out->push_back(u'\\');
     const ZoChar* file = ZoGetFileNamePtrW(path);
     if (!append(file, plat::Length(file))) return E_INVALIDARG;

@@ -1,0 +1,297 @@
+// Creating archives: every field of every record against an independent decoder,
+// the round trip through the reader, and the refusals of adding.
+#include <algorithm>
+
+#include "platform/directory.h"
+#include "platform/paths.h"
+#include "tests/archive/writer_support.h"
+
+namespace writer_test {
+namespace {
+
+std::string Pattern(size_t n) {
+  std::string s;
+  for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char>('a' + (i * 7 + i / 13) % 26));
+  return s;
+}
+
+class WriterAdd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.IsValid());
+    tree = dir / "tree";
+    ASSERT_TRUE(plat::CreateDirectory(tree.c_str()));
+    ASSERT_TRUE(plat::CreateDirectory((tree + plat::kSeparator + u"sub").c_str()));
+    big = Pattern(600000);  // more than two blocks
+    ASSERT_TRUE(ScratchFolder::WriteFile(tree + plat::kSeparator + u"big.txt", big));
+    ASSERT_TRUE(ScratchFolder::WriteFile(tree + plat::kSeparator + u"empty.bin", ""));
+    ASSERT_TRUE(ScratchFolder::WriteFile(tree + plat::kSeparator + u"sub" + plat::kSeparator + u"run.sh", "#!/bin/sh\necho hi\n"));
+    plat::SetPosixMode((tree + plat::kSeparator + u"sub" + plat::kSeparator + u"run.sh").c_str(), 0755);
+    archive = dir / "out.ach";
+  }
+  ScratchFolder dir;
+  std::u16string tree, archive;
+  std::string big;
+};
+
+TEST_F(WriterAdd, CreatedTreeMatchesTheFormatFieldByField) {
+  for (uint32_t type : {ARC_COMPRESSION_NONE, ARC_COMPRESSION_ZIP}) {
+    SCOPED_TRACE(type);
+    ZoFileTime before = plat::Now();
+    ASSERT_EQ(0, CreateArchive(archive, {tree}, type, 9));
+    std::vector<uint8_t> image = ReadAll(archive);
+    DecodedArchive a = Decode(image);
+    ASSERT_TRUE(a.ok) << a.error;
+
+    EXPECT_EQ(1u, a.volumeCount);
+    EXPECT_EQ(0u, a.reserved8);
+    EXPECT_EQ(5u, a.count);
+    EXPECT_EQ(a.count, a.countVolume);
+    EXPECT_EQ(0u, a.base);
+    EXPECT_TRUE(a.comment.empty());
+    EXPECT_TRUE(a.storedName.empty());
+    EXPECT_TRUE(a.reservedText.empty());
+
+    // Every folder comes before what lies below it.
+    auto names = Names(a);
+    auto at = [&](const std::u16string& n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
+    ASSERT_EQ(u"tree\\", names[0]);
+    EXPECT_LT(at(u"tree\\sub\\"), at(u"tree\\sub\\run.sh"));
+    EXPECT_LT(at(u"tree\\big.txt"), 5);
+    EXPECT_LT(at(u"tree\\empty.bin"), 5);
+
+    uint64_t expectedOffset = 0;
+    for (size_t i = 0; i < a.central.size(); ++i) {
+      const auto& c = a.central[i];
+      const auto& l = a.local[i];
+      SCOPED_TRACE(plat::ToUtf8(c.name));
+      EXPECT_EQ(c.header, l.header) << "central bytes 4..51 copy the local header";
+      EXPECT_EQ(expectedOffset, c.localOffset) << "local records are back to back in list order";
+      EXPECT_EQ(c.name, l.name);
+      EXPECT_EQ(c.name.size(), c.nameLength);
+      EXPECT_EQ(0u, l.commentLength);
+      EXPECT_EQ(0u, c.commentLength);
+      EXPECT_EQ(0u, c.reservedLength);
+      EXPECT_EQ(0u, c.reserved64);
+      EXPECT_EQ(0u, c.reserved72);
+      EXPECT_EQ(0u, c.f.reserved8);
+      EXPECT_EQ(type, c.f.type);
+      EXPECT_EQ(9u, c.f.level);
+      EXPECT_EQ(c.attributes, l.attributes);
+      expectedOffset += 64 + 2 * l.nameLength + l.f.packed;
+
+      const bool folder = c.name.back() == u'\\';
+      std::u16string native = dir.Path() + plat::kSeparator + c.name;
+      if (folder) native.pop_back();
+      std::replace(native.begin() + static_cast<long>(dir.Path().size()), native.end(), u'\\', plat::kSeparator);
+      if (folder) {
+        EXPECT_TRUE(c.attributes & ZO_ATTR_DIRECTORY);
+        EXPECT_EQ(0u, c.f.size);
+        EXPECT_EQ(0u, c.f.packed);
+        EXPECT_EQ(0u, c.f.crcStored);
+        EXPECT_EQ(0u, c.f.crcPlain);
+        EXPECT_GE(c.f.time + 20000000, before) << "a folder carries the time it was added";
+        continue;
+      }
+      std::vector<uint8_t> content = ReadAll(native);
+      plat::FileTimes times;
+      ASSERT_TRUE(plat::GetFileTimes(native.c_str(), &times));
+      EXPECT_EQ(times.lastWrite, c.f.time);
+      EXPECT_EQ(content.size(), c.f.size);
+      EXPECT_EQ(plat::GetAttributes(native.c_str()), c.attributes);
+      const uint8_t* stored = image.data() + l.dataOffset;
+      if (content.empty()) {
+        EXPECT_EQ(0u, c.f.packed);
+        EXPECT_EQ(0u, c.f.crcStored);
+        EXPECT_EQ(0u, c.f.crcPlain);
+        continue;
+      }
+      EXPECT_EQ(Crc(content.data(), content.size()), c.f.crcPlain);
+      EXPECT_EQ(Crc(stored, c.f.packed), c.f.crcStored) << "the first CRC covers the bytes as they lie in the archive";
+      if (type == ARC_COMPRESSION_NONE) {
+        EXPECT_EQ(std::vector<uint8_t>(stored, stored + c.f.packed), content);
+      } else {
+        EXPECT_EQ(Inflate(stored, c.f.packed, content.size()), content);
+      }
+      // POSIX builds carry the permission bits with the marker; Windows builds 0.
+      uint32_t mode = plat::GetPosixMode(native.c_str());
+      EXPECT_EQ(mode ? arc::EncodePosixMode(mode) : 0u, c.f.reserved4);
+    }
+    EXPECT_EQ(expectedOffset, a.centralOffset);
+  }
+}
+
+TEST_F(WriterAdd, EmptyArchiveIsTheEndRecordAloneWithItsComment) {
+  ASSERT_EQ(0, CreateArchive(archive, {}, ARC_COMPRESSION_ZIP, 6, u"hello"));
+  std::vector<uint8_t> image = ReadAll(archive);
+  ASSERT_EQ(56u + 10u, image.size());
+  DecodedArchive a = Decode(image);
+  ASSERT_TRUE(a.ok) << a.error;
+  EXPECT_EQ(0u, a.count);
+  EXPECT_EQ(0u, a.centralSize);
+  EXPECT_EQ(0u, a.centralOffset);
+  EXPECT_EQ(u"hello", a.comment);
+}
+
+TEST_F(WriterAdd, CommentIsCutTo1023Units) {
+  std::u16string longComment(2000, u'c');
+  ASSERT_EQ(0, CreateArchive(archive, {}, ARC_COMPRESSION_ZIP, 6, longComment.c_str()));
+  DecodedArchive a = Decode(ReadAll(archive));
+  ASSERT_TRUE(a.ok) << a.error;
+  EXPECT_EQ(std::u16string(1023, u'c'), a.comment);
+}
+
+TEST_F(WriterAdd, ReaderExtractsWhatWasWrittenByteForByte) {
+  ASSERT_EQ(0, CreateArchive(archive, {tree}));
+  std::u16string out = dir / "out";
+  ASSERT_TRUE(plat::CreateDirectory(out.c_str()));
+  CArchive2 reader;
+  ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
+  EXPECT_EQ(0, reader.VerifyAll());
+  EXPECT_EQ(0, reader.ExtractAll(out.c_str(), 0));
+  reader.Close();
+  const std::u16string sep(1, plat::kSeparator);
+  EXPECT_EQ(ReadAll(tree + sep + u"big.txt"), ReadAll(out + sep + u"tree" + sep + u"big.txt"));
+  EXPECT_EQ(ReadAll(tree + sep + u"sub" + sep + u"run.sh"), ReadAll(out + sep + u"tree" + sep + u"sub" + sep + u"run.sh"));
+  // The executable bit survives the round trip on POSIX (0 on both sides elsewhere).
+  EXPECT_EQ(plat::GetPosixMode((tree + sep + u"sub" + sep + u"run.sh").c_str()) & 0111,
+            plat::GetPosixMode((out + sep + u"tree" + sep + u"sub" + sep + u"run.sh").c_str()) & 0111);
+}
+
+TEST_F(WriterAdd, StoredNamesFollowTheBaseFolderAndTheFolderArgument) {
+  const std::u16string sep(1, plat::kSeparator);
+  struct Case {
+    std::u16string path;
+    const char16_t* folder;
+    std::vector<std::u16string> names;
+  } cases[] = {
+      {tree + sep + u"*.txt", nullptr, {u"big.txt"}},
+      {tree + sep + u"sub" + sep + u"run.sh", u"bin", {u"bin\\run.sh"}},
+      {tree + sep + u"sub" + sep + u"run.sh", u"a/b\\", {u"a\\b\\run.sh"}},
+      {tree + sep + u"sub" + sep, nullptr, {u"run.sh"}},  // the folder itself has no name
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(plat::ToUtf8(c.path));
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+    EXPECT_GE(a.AddEntryToArchive(c.path.c_str(), ARC_COMPRESSION_ZIP, 6, 0, c.folder), 0);
+    ASSERT_EQ(0, a.Close());
+    DecodedArchive d = Decode(ReadAll(archive));
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(c.names, Names(d));
+  }
+}
+
+TEST_F(WriterAdd, SameFileTwiceGivesTwoEntriesAndCountsMatch) {
+  const std::u16string file = tree + plat::kSeparator + u"big.txt";
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+  int64_t size = 0, count = 0;
+  EXPECT_EQ(0, a.GetSizeAddEntry(tree.c_str(), size, 0));
+  EXPECT_EQ(0, a.GetCountAddEntry(tree.c_str(), count, 0));
+  EXPECT_EQ(static_cast<int64_t>(big.size() + 18), size);
+  EXPECT_EQ(5, count);
+  EXPECT_EQ(0, a.AddEntryToArchive(file.c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  EXPECT_EQ(0, a.AddEntryToArchive(file.c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  ASSERT_EQ(0, a.Close());
+  DecodedArchive d = Decode(ReadAll(archive));
+  EXPECT_EQ((std::vector<std::u16string>{u"big.txt", u"big.txt"}), Names(d));
+}
+
+TEST_F(WriterAdd, RefusesBadLevelAndCompressionTypeButStaysUsable) {
+  RecordingProgress progress;
+  const std::u16string file = tree + plat::kSeparator + u"big.txt";
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
+  EXPECT_EQ(E_INVALIDARG, a.AddEntryToArchive(file.c_str(), ARC_COMPRESSION_ZIP, 10, 0, nullptr));
+  EXPECT_EQ(E_NOTIMPL, a.AddEntryToArchive(file.c_str(), 2, 6, 0, nullptr));
+  EXPECT_EQ(0, a.AddEntryToArchive(file.c_str(), ARC_COMPRESSION_NONE, 0, 0, nullptr));
+  ASSERT_EQ(0, a.Close());
+  DecodedArchive d = Decode(ReadAll(archive));
+  ASSERT_TRUE(d.ok) << d.error;
+  ASSERT_EQ(1u, d.central.size()) << "the refused entries are not listed";
+  EXPECT_EQ(big.size(), d.central[0].f.size);
+}
+
+TEST_F(WriterAdd, WrongModesAndMissingPathsAreRefused) {
+  ASSERT_EQ(0, CreateArchive(archive, {tree}));
+  RecordingProgress progress;
+  CArchive2 reader;
+  ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, &progress));
+  EXPECT_EQ(E_FAIL, reader.AddEntryToArchive(tree.c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_MODE));
+  reader.Close();
+
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open((dir / "other.ach").c_str(), ARC_OPEN_CREATE, &progress));
+  EXPECT_EQ(1, a.AddEntryToArchive((dir / "missing.txt").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  EXPECT_EQ(1, a.AddEntryToArchive((dir / "*.none").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  EXPECT_EQ(0, a.Close());
+}
+
+TEST_F(WriterAdd, FileThatEndsEarlyFailsItsEntryWithReadError) {
+  // A short read stands for a file that shrank after its size was taken.
+  RecordingProgress progress;
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
+  plat::fault::FileFaults faults;
+  faults.shortReadNth = 1;
+  {
+    FaultScope scope(faults);
+    EXPECT_EQ(ARC_E_READ, a.AddEntryToArchive((tree + plat::kSeparator + u"big.txt").c_str(), ARC_COMPRESSION_ZIP, 6,
+                                              ARC_ADD_NO_TOTAL, nullptr));
+  }
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_READ));
+  ASSERT_EQ(0, a.Close());
+  DecodedArchive d = Decode(ReadAll(archive));
+  ASSERT_TRUE(d.ok) << d.error;
+  EXPECT_EQ(0u, d.count) << "the failed entry never reaches the directory";
+}
+
+TEST_F(WriterAdd, FailedEndRecordWriteIsReportedNotSuccess) {
+  // The central directory fits; the end record after it does not.
+  ASSERT_EQ(0, CreateArchive(archive, {tree}));
+  const uint64_t centralSize = Decode(ReadAll(archive)).centralSize;
+  CArchive2 a;
+  RecordingProgress progress;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
+  ASSERT_EQ(0, a.AddEntryToArchive(tree.c_str(), ARC_COMPRESSION_ZIP, 6, ARC_ADD_RECURSE, nullptr));
+  plat::fault::FileFaults faults;
+  faults.failWritesAfterBytes = static_cast<int64_t>(centralSize + 10);
+  FaultScope scope(faults);
+  EXPECT_EQ(ARC_E_WRITE, a.Close());
+  ASSERT_FALSE(progress.errors.empty());
+  EXPECT_EQ(ARC_ERROR_WRITE, progress.errors[0].code);
+  EXPECT_EQ(u"AddEndOfCentralDir", progress.errors[0].text);
+}
+
+TEST_F(WriterAdd, FolderLinksAreNotFollowed) {
+  const std::u16string link = tree + plat::kSeparator + u"sub" + plat::kSeparator + u"loop";
+  if (!plat::CreateSymbolicLink(link.c_str(), tree.c_str(), true)) GTEST_SKIP() << "no symbolic links here";
+  ASSERT_EQ(0, CreateArchive(archive, {tree}));
+  DecodedArchive d = Decode(ReadAll(archive));
+  ASSERT_TRUE(d.ok) << d.error;
+  EXPECT_EQ(5u, d.count);
+  for (const auto& n : Names(d)) EXPECT_EQ(std::u16string::npos, n.find(u"loop"));
+}
+
+TEST_F(WriterAdd, PosixNamesThatCannotBeStoredFaithfullyAreRefused) {
+  if (plat::kSeparator != u'/') GTEST_SKIP() << "such names cannot exist on Windows";
+  for (const char* name : {"back\\slash.txt", "colon:name.txt", "trailing."}) {
+    SCOPED_TRACE(name);
+    ScratchFolder local;
+    const std::u16string odd = local / name;
+    ASSERT_TRUE(ScratchFolder::WriteFile(odd, "x"));
+    RecordingProgress progress;
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
+    EXPECT_EQ(E_INVALIDARG, a.AddEntryToArchive(local.Path().c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+    ASSERT_FALSE(progress.errors.empty());
+    EXPECT_EQ(ARC_ERROR_INVALID_ARG, progress.errors.back().code);
+    EXPECT_NE(std::u16string::npos, progress.errors.back().text.find(u"AddFile|"));
+    a.Close();
+  }
+}
+
+}  // namespace
+}  // namespace writer_test
