@@ -136,7 +136,9 @@ TEST(AchOptions, ByteSizes) {
   for (const Case& c : cases) {
     int64_t bytes = -1;
     EXPECT_EQ(ach::ParseByteSize(plat::U16(c.text), &bytes), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(bytes, c.bytes) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(bytes, c.bytes) << c.text;
+    }
   }
 }
 

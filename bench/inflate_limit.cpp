@@ -1,0 +1,141 @@
+// The ceiling for extraction speed on this machine: raw inflate of a deflate
+// stream in the engine's block sizes, CRC-32 of the output and a write to a
+// file, with nothing else. `ach extract` cannot be faster than this; the
+// ratio between the two shows what the engine's own work costs.
+//
+//   bench_inflate_limit [MEGABYTES] [FOLDER]     (default 64 MB, the temp folder)
+//
+// The input is generated: text-like lines with some repetition, close to what
+// packages hold; it is deflated in memory at level 6 first (not timed).
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr size_t kInputBlock = 262144;   // the engine's read block
+constexpr size_t kOutputBlock = 288358;  // the engine's inflate output buffer
+
+std::vector<unsigned char> MakeInput(size_t bytes) {
+  std::vector<unsigned char> data;
+  data.reserve(bytes);
+  uint32_t state = 12345;
+  static const char* const kWords[] = {"archive", "entry", "volume", "setup", "folder", "stub", "central",
+                                       "record", "deflate", "package", "target", "install", "0x8004", "file"};
+  while (data.size() < bytes) {
+    state = state * 1103515245u + 12345u;
+    const char* word = kWords[(state >> 16) % (sizeof(kWords) / sizeof(kWords[0]))];
+    for (const char* p = word; *p && data.size() < bytes; ++p) data.push_back(static_cast<unsigned char>(*p));
+    if (data.size() < bytes) data.push_back((state >> 8) % 9 == 0 ? '\n' : ' ');
+    if ((state >> 4) % 50 == 0) {  // a little noise, so it is not all dictionary
+      for (int i = 0; i < 16 && data.size() < bytes; ++i) {
+        state = state * 1103515245u + 12345u;
+        data.push_back(static_cast<unsigned char>(state >> 24));
+      }
+    }
+  }
+  return data;
+}
+
+bool Deflate(const std::vector<unsigned char>& in, std::vector<unsigned char>* out) {
+  z_stream stream{};
+  if (deflateInit2(&stream, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out->resize(deflateBound(&stream, in.size()));
+  stream.next_in = const_cast<unsigned char*>(in.data());
+  stream.avail_in = static_cast<uInt>(in.size());
+  stream.next_out = out->data();
+  stream.avail_out = static_cast<uInt>(out->size());
+  int result = deflate(&stream, Z_FINISH);
+  out->resize(stream.total_out);
+  deflateEnd(&stream);
+  return result == Z_STREAM_END;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  size_t megabytes = argc > 1 ? static_cast<size_t>(std::strtoul(argv[1], nullptr, 10)) : 64;
+  if (megabytes == 0) megabytes = 64;
+  plat::String16 folder;
+  if (argc > 2) {
+    folder = plat::FromUtf8(argv[2]);
+    if (!folder.empty() && folder.back() != plat::kSeparator) folder.push_back(plat::kSeparator);
+  } else {
+    ZoChar temp[ZO_MAX_PATH] = {};
+    plat::GetTempPath(temp, ZO_MAX_PATH);
+    folder = temp;
+  }
+  plat::String16 target = folder + u"orv-inflate-limit.out";
+
+  std::vector<unsigned char> input = MakeInput(megabytes << 20);
+  std::vector<unsigned char> packed;
+  if (!Deflate(input, &packed)) {
+    std::fprintf(stderr, "deflate failed\n");
+    return 1;
+  }
+  uint32_t expectedCrc = static_cast<uint32_t>(crc32(0, input.data(), static_cast<uInt>(input.size())));
+  input.clear();
+  input.shrink_to_fit();
+
+  std::vector<unsigned char> output(kOutputBlock);
+  auto start = std::chrono::steady_clock::now();
+  plat::File file = plat::File::Open(target.c_str(), plat::Access::Write, plat::kShareNone,
+                                     plat::Disposition::CreateAlways);
+  if (!file) {
+    std::fprintf(stderr, "cannot create %s\n", plat::ToUtf8(target).c_str());
+    return 1;
+  }
+  z_stream stream{};
+  inflateInit2(&stream, -15);
+  uint32_t crc = 0;
+  uint32_t packedCrc = 0;
+  size_t offset = 0;
+  uint64_t produced = 0;
+  int result = Z_OK;
+  while (result != Z_STREAM_END) {
+    if (stream.avail_in == 0 && offset < packed.size()) {
+      size_t take = std::min(kInputBlock, packed.size() - offset);
+      packedCrc = static_cast<uint32_t>(crc32(packedCrc, packed.data() + offset, static_cast<uInt>(take)));
+      stream.next_in = packed.data() + offset;
+      stream.avail_in = static_cast<uInt>(take);
+      offset += take;
+    }
+    stream.next_out = output.data();
+    stream.avail_out = static_cast<uInt>(output.size());
+    result = inflate(&stream, Z_NO_FLUSH);
+    if (result != Z_OK && result != Z_STREAM_END) {
+      std::fprintf(stderr, "inflate failed: %d\n", result);
+      return 1;
+    }
+    size_t got = output.size() - stream.avail_out;
+    if (got > 0) {
+      crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(got)));
+      if (!file.Write(output.data(), got)) {
+        std::fprintf(stderr, "write failed\n");
+        return 1;
+      }
+      produced += got;
+    }
+  }
+  inflateEnd(&stream);
+  bool closed = file.Close();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  plat::DeleteFile(target.c_str());
+  if (!closed || crc != expectedCrc) {
+    std::fprintf(stderr, "output check failed\n");
+    return 1;
+  }
+  double mb = static_cast<double>(produced) / (1024.0 * 1024.0);
+  std::printf("inflate+crc+write limit: %.1f MiB out of %.1f MiB packed in %.3f s = %.1f MiB/s (packed crc %08X)\n", mb,
+              static_cast<double>(packed.size()) / (1024.0 * 1024.0), seconds, mb / seconds, packedCrc);
+  return 0;
+}
