@@ -27,14 +27,22 @@
 
 namespace {
 
+// Test seam: allocations to let pass, then allocations to fail.
+std::atomic<int> g_passAllocations{0};
 std::atomic<int> g_failAllocations{0};
 
-bool InjectedFailure() {
-  int n = g_failAllocations.load(std::memory_order_relaxed);
+bool TakeOne(std::atomic<int>& counter) {
+  int n = counter.load(std::memory_order_relaxed);
   while (n > 0) {
-    if (g_failAllocations.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) return true;
+    if (counter.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) return true;
   }
   return false;
+}
+
+bool InjectedFailure() {
+  if (g_failAllocations.load(std::memory_order_relaxed) == 0) return false;
+  if (TakeOne(g_passAllocations)) return false;
+  return TakeOne(g_failAllocations);
 }
 
 void* AllocZeroed(size_t bytes) {
@@ -315,7 +323,11 @@ void SiftDown(ZoList* list, intptr_t criteria, ZoListCompare compare, int root, 
 
 }  // namespace
 
-void ZoList_TestFailNextAllocations(int n) { g_failAllocations.store(n > 0 ? n : 0); }
+void ZoList_TestFailNextAllocations(int n, int skip) {
+  g_failAllocations.store(0);
+  g_passAllocations.store(n > 0 && skip > 0 ? skip : 0);
+  g_failAllocations.store(n > 0 ? n : 0);
+}
 
 ZoResult ZoList_CreateExZ(ZoList** out, int itemSize, int initialCount, int growBy, uint32_t options, intptr_t,
                           intptr_t, intptr_t) {
