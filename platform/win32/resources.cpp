@@ -26,6 +26,8 @@ bool Load(HMODULE module, HRSRC found, ResourceData* out) {
 
 }  // namespace
 
+ModuleHandle ExecutableModule() { return GetModuleHandleW(nullptr); }
+
 void RegisterBuiltinResources(const void*, size_t) {}
 
 bool FindResourceForLanguage(ModuleHandle module, const ZoChar* type, const ZoChar* name,

@@ -1,0 +1,96 @@
+// Temporary files and byte-size text.
+#include "runtime/zo_temp.h"
+
+#include "platform/directory.h"
+#include "platform/errors.h"
+#include "platform/file.h"
+#include "platform/text.h"
+#include "runtime/zo_error.h"
+#include "runtime/zo_kernel.h"
+#include "runtime/zo_path.h"
+#include "runtime/zo_printf.h"
+
+namespace {
+
+// Ends the search for a free name when a folder answers "exists" for ever (a
+// folder full of numbered files is not a reason to loop without end).
+constexpr int kMaxCandidates = 1000000;
+
+ZoResult Fail(ZoResult r, ZoChar* out, int capacity) {
+  if (out && capacity > 0) out[0] = 0;
+  return r;
+}
+
+int ByteSizeText(int64_t size, ZoChar* out, bool spaced) {
+  if (!out) return 0;
+  constexpr size_t kCapacity = ZO_SIZE_TEXT_CAPACITY;
+  // The full 64-bit value: a negative size beyond 32 bits must not be cut.
+  if (size < 1024) return ZoPrintFEx(out, kCapacity, spaced ? u"%I64d bytes" : u"%I64d", size);
+  if (size < 1024000) return ZoPrintFEx(out, kCapacity, spaced ? u"$.2f KB" : u"$.2fKB", size / 1024.0);
+  if (size < 1024000000) return ZoPrintFEx(out, kCapacity, spaced ? u"$.2f MB" : u"$.2fMB", size / 1024000.0);
+  return ZoPrintFEx(out, kCapacity, spaced ? u"$.2f GB" : u"$.2fGB", size / 1024000000.0);
+}
+
+}  // namespace
+
+ZoResult ZoCreateTempFileAndNameEx(const ZoChar* folder, const ZoChar* prefix, const ZoChar* suffix,
+                                   const ZoChar* numberFormat, ZoChar* out, int capacity) {
+  if (!out || capacity < 0 || (!folder && !prefix && !suffix)) return Fail(E_INVALIDARG, out, capacity);
+  const size_t fixedLength = plat::Length(folder) + plat::Length(prefix) + plat::Length(suffix);
+  for (int n = 1; n <= kMaxCandidates; ++n) {
+    ZoChar number[64];
+    const size_t numberLength = static_cast<size_t>(ZoPrintFEx(number, 64, numberFormat ? numberFormat : u"%d", n));
+    if (static_cast<size_t>(capacity) < numberLength + fixedLength + 1) return Fail(E_INVALIDARG, out, capacity);
+    ZoPrintFEx(out, static_cast<size_t>(capacity), u"%s%s%s%s", folder ? folder : u"", prefix ? prefix : u"", number,
+               suffix ? suffix : u"");
+    plat::File file = plat::File::Open(out, plat::Access::Write, plat::kShareNone, plat::Disposition::CreateNew);
+    if (file) {
+      if (!file.Close()) break;
+      return S_OK;
+    }
+    const uint32_t error = plat::LastError();
+    if (error == plat::kErrorFileExists || error == plat::kErrorAlreadyExists ||
+        error == plat::kErrorSharingViolation) {
+      continue;
+    }
+    const ZoResult translated = ZoErrorHandler_TranslateWin32Error(error);
+    return Fail(ZoSucceeded(translated) ? E_FAIL : translated, out, capacity);
+  }
+  const ZoResult translated = ZoErrorHandler_TranslateWin32Error(plat::LastError());
+  return Fail(ZoSucceeded(translated) ? E_FAIL : translated, out, capacity);
+}
+
+ZoResult ZoCreateTempFileAndName(const ZoChar* folder, const ZoChar* suffix, ZoChar* out, int capacity) {
+  return ZoCreateTempFileAndNameEx(folder, nullptr, suffix, nullptr, out, capacity);
+}
+
+int ZoIsDirectoryWritable(const ZoChar* folder) {
+  if (!folder || !plat::IsDirectory(folder)) return 0;
+  ZoChar withSlash[ZO_MAX_PATH];
+  if (plat::Length(folder) + 2 > static_cast<size_t>(ZO_MAX_PATH)) return 0;
+  plat::CopyTruncated(withSlash, ZO_MAX_PATH, folder);
+  ZoAddSlashToPathName(withSlash, ZO_MAX_PATH);
+  ZoChar name[ZO_MAX_PATH];
+  if (ZoFailed(ZoCreateTempFileAndNameEx(withSlash, nullptr, u"", nullptr, name, ZO_MAX_PATH))) return 0;
+  plat::DeleteFile(name);
+  return 1;
+}
+
+int ZoFormatDiskFreeSpaceEx(const ZoChar* path, ZoChar* out, int capacity) {
+  if (!out || capacity <= 0) return 0;
+  out[0] = 0;
+  HZOLANG lang = ZoKernel_GetLangHandle();
+  // ZoGetDiskFreeSpace gives 0 when the volume cannot be queried.
+  const uint32_t units = path && *path ? ZoGetDiskFreeSpace(path, 102400) : 0;
+  if (units == 0) return ZoPrintFEx(out, static_cast<size_t>(capacity), ZoGetString(lang, 48345));
+  // The text takes a signed 32-bit count; an "unlimited" volume shows the largest one.
+  const int32_t shown = units > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(units);
+  return ZoPrintFEx(out, static_cast<size_t>(capacity), ZoGetString(lang, 48346), shown);
+}
+
+int ZoFormatDiskFreeSpace(const ZoChar* path, ZoChar* out) {
+  return ZoFormatDiskFreeSpaceEx(path, out, ZO_SIZE_TEXT_CAPACITY);
+}
+
+int ZoGetByteSizeText(int64_t size, ZoChar* out) { return ByteSizeText(size, out, false); }
+int ZoGetByteSizeText2(int64_t size, ZoChar* out) { return ByteSizeText(size, out, true); }
