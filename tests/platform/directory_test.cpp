@@ -153,6 +153,7 @@ TEST_F(DirectoryTest, Links_AreSeenAsLinksAndDanglingOnesStillExist) {
   uint32_t a = plat::GetAttributes(folderLink.c_str());
   EXPECT_TRUE(a & ZO_ATTR_REPARSE_POINT);
   EXPECT_TRUE(a & ZO_ATTR_DIRECTORY);
+  EXPECT_EQ(plat::IsDirectory(folderLink.c_str()), testing_support::HasWindowsRules());
 }
 
 TEST_F(DirectoryTest, Exists_IsFalseForMissingNames) {

@@ -78,6 +78,22 @@ TEST_F(FileTest, Open_ReportsMissingFolderAndRefusesFolders) {
   EXPECT_EQ(plat::LastError(), plat::kErrorAccessDenied);
 }
 
+TEST_F(FileTest, Open_EnforcesSharingWhereTheSystemDoes) {
+  plat::String16 path = dir_ / "shared";
+  ASSERT_TRUE(ScratchFolder::WriteFile(path, "x"));
+  File reader = File::Open(path.c_str(), Access::Read, plat::kShareRead, Disposition::OpenExisting);
+  ASSERT_TRUE(reader);
+  // A second reader is within the sharing granted; a writer is not.
+  EXPECT_TRUE(File::Open(path.c_str(), Access::Read, plat::kShareRead, Disposition::OpenExisting).IsValid());
+  File writer = File::Open(path.c_str(), Access::Write, plat::kShareRead, Disposition::OpenExisting);
+  if (testing_support::HasWindowsRules()) {
+    EXPECT_FALSE(writer.IsValid());
+    EXPECT_EQ(plat::LastError(), plat::kErrorSharingViolation);
+  } else {
+    EXPECT_TRUE(writer.IsValid());
+  }
+}
+
 TEST_F(FileTest, InvalidHandle_FailsCleanlyAndClosesTwiceHarmlessly) {
   File f = OpenRw(dir_ / "missing", Disposition::OpenExisting);
   ASSERT_FALSE(f);
@@ -205,14 +221,15 @@ TEST_F(FileTest, Attributes_ReadOnlyRoundTripsAndGuardsDeletion) {
 
   ASSERT_TRUE(plat::SetAttributes(path.c_str(), ZO_ATTR_READONLY));
   EXPECT_TRUE(plat::GetAttributes(path.c_str()) & ZO_ATTR_READONLY);
-  // Windows refuses to delete a read-only file, POSIX lets the folder's owner
-  // do it; what must hold is that the result and the file agree.
-  if (plat::DeleteFile(path.c_str())) {
-    EXPECT_FALSE(plat::Exists(path.c_str()));
-    ASSERT_TRUE(ScratchFolder::WriteFile(path, "x"));
-  } else {
+  // Windows refuses to delete a read-only file; POSIX lets the folder's owner do it.
+  if (testing_support::HasWindowsRules()) {
+    EXPECT_FALSE(plat::DeleteFile(path.c_str()));
     EXPECT_EQ(plat::LastError(), plat::kErrorAccessDenied);
     EXPECT_TRUE(plat::Exists(path.c_str()));
+  } else {
+    EXPECT_TRUE(plat::DeleteFile(path.c_str()));
+    EXPECT_FALSE(plat::Exists(path.c_str()));
+    ASSERT_TRUE(ScratchFolder::WriteFile(path, "x"));
   }
   ASSERT_TRUE(plat::SetAttributes(path.c_str(), ZO_ATTR_NORMAL));
   EXPECT_FALSE(plat::GetAttributes(path.c_str()) & ZO_ATTR_READONLY);
