@@ -65,6 +65,7 @@ std::vector<EntrySpec> GoodEntries(bool small) {
   entries.push_back(testarc::File(u"docs\\guide.txt", Lines(small ? 20 : 6000), 1));
   entries.push_back(testarc::File(u"docs\\empty.txt", "", 1));
   entries.push_back(testarc::File(u"docs\\stored.bin", Noise(small ? 200 : 300000, 7), 0));
+  entries.push_back(testarc::Folder(u"unicode\\"));
   entries.push_back(testarc::File(u"unicode\\\u65e5\u672c\u8a9e \u00e9.txt", "nihongo\n"));
   EntrySpec readOnly = testarc::File(u"readonly.txt", "keep me\n");
   readOnly.attributes = 0x21;

@@ -110,6 +110,13 @@ int RunCreate(const Options& options) {
     RemoveFileIfPresent(temp);
     return ReportCancelOrFailure(progress, result, "no archive written");
   }
+  if (static_cast<size_t>(nothingFound) == options.operands.size()) {
+    // Nothing at all to add: an existing archive is not replaced by an empty one.
+    archive.reset();
+    RemoveFileIfPresent(temp);
+    ErrorLine("nothing added; no archive written");
+    return kExitPartial;
+  }
   result = archive->Close();
   archive.reset();
   if (result < 0 || progress.Cancelled()) {
