@@ -214,8 +214,7 @@ int CArchive2::FindEntryByName(const ZoChar* name) const {
 }
 
 const ArchiveDirectoryEntry* CArchive2::EntryAt(int index) const {
-  const int32_t count = EntryCountOrMinusOne();
-  if (index < 0 || count < 0 || static_cast<uint32_t>(index) >= static_cast<uint32_t>(count)) return nullptr;
+  if (mode_ == 0 || !endLoaded_ || index < 0 || static_cast<uint32_t>(index) >= end_.entryCount) return nullptr;
   if (static_cast<size_t>(index) >= directory_.size()) return nullptr;
   return &directory_[static_cast<size_t>(index)];
 }
@@ -236,9 +235,6 @@ const ArchiveDirectoryEntry* CArchive2::EntryAt(int index) const {
     return 0;                                                                                \
   }                                                                                          \
   ZoResult CArchive2::Getter(int index, OutType& out) {                                      \
-    const int32_t count = EntryCountOrMinusOne();                                            \
-    if (index < 0 || count < 0 || static_cast<uint32_t>(index) >= static_cast<uint32_t>(count)) \
-      return 0;                                                                              \
     const ArchiveDirectoryEntry* found = EntryAt(index);                                     \
     if (!found) return 0;                                                                    \
     const ArchiveDirectoryEntry& e = *found;                                                 \

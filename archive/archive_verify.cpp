@@ -65,8 +65,7 @@ ZoResult CArchive2::ValidateEntry(const ZoChar* name) {
 
 ZoResult CArchive2::ValidateEntry(int index) {
   if (mode_ == 0 || mode_ == ARC_OPEN_MULTIVOL) return 0;
-  const int32_t count = EntryCountOrMinusOne();
-  if (index < 0 || count < 0 || static_cast<uint32_t>(index) >= static_cast<uint32_t>(count)) return 0;
+  if (index < 0 || !endLoaded_ || static_cast<uint32_t>(index) >= end_.entryCount) return 0;
   const ArchiveDirectoryEntry* e = EntryAt(index);
   if (!e) return FailIfDamaged("ValidateEntry") < 0 ? ARC_E_BAD_SIGNATURE : 0;
   WorkScope scope(*this);
