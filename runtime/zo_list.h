@@ -30,7 +30,10 @@ class Mutex;
 // Create options (bit values).
 inline constexpr uint32_t ZO_LIST_LOCKED = 0x80000000u;        // every operation takes the list's lock
 inline constexpr uint32_t ZO_LIST_ANY_THREAD = 0x40000000u;    // always added by creation
-inline constexpr uint32_t ZO_LIST_PRIVATE_HEAP = 0x10000000u;  // with ZO_LIST_OWNED: blocks released at destroy at once
+// With ZO_LIST_OWNED: the list keeps a registry of its item blocks (its "private
+// heap"; the blocks themselves are ordinary allocations) and releases all of
+// them at once when it is destroyed.
+inline constexpr uint32_t ZO_LIST_PRIVATE_HEAP = 0x10000000u;
 inline constexpr uint32_t ZO_LIST_CALLER_HEADER = 8u;          // the caller owns the header storage
 inline constexpr uint32_t ZO_LIST_IN_PLACE = 4u;               // records stored by value in the slots
 inline constexpr uint32_t ZO_LIST_OWNED = 2u;                  // slots point to item blocks the list owns
@@ -82,8 +85,8 @@ inline int ZoList_Count(const ZoList* list) { return list ? list->count : 0; }
 // 16 (at least 4); growBy <= 0 means 16, clamped to 4 .. 66560.
 ZoResult ZoList_CreateExZ(ZoList** out, int itemSize, int initialCount, int growBy, uint32_t options,
                           intptr_t r1 = 0, intptr_t r2 = 0, intptr_t r3 = 0);
-// Releases owned item blocks, the slots and the lock; frees the header unless the
-// caller owns it. A pending item is not released (discard it first). Null is 0.
+// Releases owned item blocks (a pending block included: the list owns it), the
+// slots and the lock; frees the header unless the caller owns it. Null is 0.
 ZoResult ZoList_Destroy(ZoList* list);
 
 // Inserts n slots from `data` at `index` (append when index < 0 or >= count).
