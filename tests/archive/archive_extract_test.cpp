@@ -1,0 +1,371 @@
+// Extraction: bytes, times and attributes restored; the replace questions; the
+// pause/cancel handshake; and every hostile input refused with its exact failure.
+#include <atomic>
+
+#include "platform/directory.h"
+#include "platform/thread.h"
+#include "tests/archive/archive_test_support.h"
+
+namespace {
+
+using archive_test::ArchiveTest;
+using archive_test::ReadAll;
+using archive_test::RecordingProgress;
+using testarc::ArchiveSpec;
+
+class ExtractTest : public ArchiveTest {
+ protected:
+  // Opens `spec` as an archive in read mode with `progress` (may be null).
+  CArchive2& OpenSpec(const ArchiveSpec& spec, CZoArchiveProgress* progress) {
+    path_ = Put("test.ach", testarc::Build(spec));
+    EXPECT_GE(archive_.Open(path_.c_str(), ARC_OPEN_READ, progress), 0);
+    return archive_;
+  }
+  bool OutIsEmpty() const {
+    plat::DirectoryLister lister;
+    if (!lister.Open(out_.c_str(), u"*")) return false;
+    plat::DirectoryEntry e;
+    while (lister.Next(&e))
+      if (e.name != u"." && e.name != u"..") return false;
+    return true;
+  }
+  std::u16string path_;
+  CArchive2 archive_;
+};
+
+TEST_F(ExtractTest, ExtractAll_RestoresBytesTimesAttributesAndFolders) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::Folder(u"empty\\"));
+  testarc::EntrySpec ro = testarc::File(u"docs\\ro.txt", "read only");
+  ro.attributes = ZO_ATTR_READONLY | ZO_ATTR_ARCHIVE;
+  ro.fileTime = 132000000000000000ull;
+  spec.entries.push_back(ro);
+  testarc::EntrySpec script = testarc::File(u"setup.sh", "#!/bin/sh\n", 0);
+  script.reserved4 = 0x80000000u | 04755;  // set-id bits are never restored
+  spec.entries.push_back(script);
+  spec.entries.push_back(testarc::File(u"zero-stored.bin", "", 0));
+  spec.entries.push_back(testarc::File(u"zero-deflated.bin", "", 1));
+  RecordingProgress progress;
+  CArchive2& archive = OpenSpec(spec, &progress);
+
+  ASSERT_EQ(archive.ExtractAll(out_.c_str(), 0), 0);
+  EXPECT_TRUE(plat::IsDirectory(Out("empty").c_str()));
+  EXPECT_EQ(ReadAll(Out("docs/ro.txt")), "read only");
+  EXPECT_EQ(ReadAll(Out("zero-stored.bin")), "");
+  EXPECT_EQ(ReadAll(Out("zero-deflated.bin")), "");
+  EXPECT_NE(plat::GetAttributes(Out("docs/ro.txt").c_str()) & ZO_ATTR_READONLY, 0u);
+  plat::FileTimes times;
+  ASSERT_TRUE(plat::GetFileTimes(Out("docs/ro.txt").c_str(), &times));
+  EXPECT_EQ(times.lastWrite, 132000000000000000ull);
+#ifndef _WIN32
+  EXPECT_EQ(plat::GetPosixMode(Out("setup.sh").c_str()), 0755u);
+#endif
+  EXPECT_EQ(progress.CountStatus(ARC_EVENT_EXTRACT_START), 4);
+  EXPECT_EQ(progress.CountStatus(ARC_EVENT_DONE), 1);
+  EXPECT_EQ(progress.done, progress.total);
+  EXPECT_TRUE(progress.Errors().empty());
+}
+
+TEST_F(ExtractTest, HostileNames_ExtractNothingAndNameTheEntry) {
+  const std::u16string names[] = {
+      u"..\\evil.txt", u"a\\..\\..\\evil.txt", u"a/../../evil.txt", u"\\abs.txt", u"/abs.txt",
+      u"C:\\evil.txt", u"C:evil.txt", u"\\\\server\\share\\evil.txt", u"\\\\?\\C:\\evil.txt",
+      u"\\\\.\\pipe\\evil", u"file.txt:stream", u"CON", u"nul.txt", u"dir\\COM1.log", u"LPT9",
+      u"Aux .txt", u"trailing.", u"trailing ", u"a\\\\b.txt", u"a\\.\\b.txt", u".",
+      std::u16string(u"emb\0ed.txt", 10), u"what?.txt", u"a|b",
+  };
+  for (const std::u16string& hostile : names) {
+    SCOPED_TRACE(plat::ToUtf8(hostile));
+    ArchiveSpec spec;
+    spec.entries.push_back(testarc::File(u"good.txt", "fine"));  // before the bad one: still not written
+    spec.entries.push_back(testarc::File(hostile, "evil"));
+    RecordingProgress progress;
+    CArchive2 archive;
+    std::u16string path = Put("hostile.ach", testarc::Build(spec));
+    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);
+    EXPECT_EQ(archive.ExtractAll(out_.c_str(), ARC_EXTRACT_OVERWRITE), ARC_E_BAD_NAME);
+    EXPECT_TRUE(progress.HasError(ARC_ERROR_INVALID_ARG, u"ExtractAll|" + hostile.substr(0, hostile.find(u'\0'))));
+    EXPECT_EQ(archive.ExtractEntry(u"*.*", out_.c_str(), ARC_EXTRACT_FLAT), ARC_E_BAD_NAME);
+    int count = 2;
+    EXPECT_EQ(archive.ExtractEntry(0, &count, out_.c_str(), 0), ARC_E_BAD_NAME);
+    EXPECT_TRUE(OutIsEmpty());
+    EXPECT_FALSE(plat::Exists((scratch_ / "evil.txt").c_str()));
+  }
+}
+
+TEST_F(ExtractTest, SafeNames_WithDotsInsideAndForwardSlashesExtract) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"v1.2\\..hidden", "a"));
+  spec.entries.push_back(testarc::File(u"dir/sub\\x.tar.gz", "b"));
+  spec.entries.push_back(testarc::File(u"CONSOLE.txt", "c"));  // not a device name
+  CArchive2& archive = OpenSpec(spec, nullptr);
+  ASSERT_EQ(archive.ExtractAll(out_.c_str(), 0), 0);
+  EXPECT_EQ(ReadAll(Out("v1.2/..hidden")), "a");
+  EXPECT_EQ(ReadAll(Out("dir/sub/x.tar.gz")), "b");
+  EXPECT_EQ(ReadAll(Out("CONSOLE.txt")), "c");
+}
+
+TEST_F(ExtractTest, TargetPathLongerThan259Units_IsRefusedBeforeWriting) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"short.txt", "s"));
+  spec.entries.push_back(testarc::File(std::u16string(200, u'd') + u"\\" + std::u16string(58, u'f'), "long"));
+  RecordingProgress progress;
+  CArchive2& archive = OpenSpec(spec, &progress);
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), ARC_E_BAD_NAME);
+  EXPECT_TRUE(OutIsEmpty());
+}
+
+TEST_F(ExtractTest, LinksInsideTheDestination_AreNeverWrittenThrough) {
+  std::u16string outside = scratch_ / "outside";
+  ASSERT_TRUE(plat::CreateDirectory(outside.c_str()));
+  std::u16string victim = outside + plat::kSeparator + u"victim.txt";
+  ASSERT_TRUE(archive_test::WriteBytes(victim, "precious"));
+  if (!plat::CreateSymbolicLink(Out("linkdir").c_str(), outside.c_str(), true) ||
+      !plat::CreateSymbolicLink(Out("victim.txt").c_str(), victim.c_str(), false)) {
+    GTEST_SKIP() << "symbolic links cannot be made here";
+  }
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"linkdir\\planted.txt", "evil"));
+  spec.entries.push_back(testarc::Folder(u"linkdir\\newdir\\"));
+  spec.entries.push_back(testarc::File(u"victim.txt", "evil"));
+  RecordingProgress progress;
+  CArchive2& archive = OpenSpec(spec, &progress);
+
+  EXPECT_EQ(archive.ExtractEntry(u"linkdir\\planted.txt", out_.c_str(), ARC_EXTRACT_OVERWRITE), ARC_E_OPEN_FAILED);
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_CREATE, u"ExtractCentralDirectoryFile|" + Out("linkdir/planted.txt")));
+  EXPECT_EQ(archive.ExtractEntry(u"linkdir\\newdir\\", out_.c_str(), ARC_EXTRACT_OVERWRITE), 0);
+  EXPECT_EQ(archive.ExtractEntry(u"victim.txt", out_.c_str(), ARC_EXTRACT_OVERWRITE), ARC_E_OPEN_FAILED);
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), ARC_EXTRACT_OVERWRITE), ARC_E_OPEN_FAILED);
+  EXPECT_FALSE(plat::Exists((outside + plat::kSeparator + u"planted.txt").c_str()));
+  EXPECT_FALSE(plat::Exists((outside + plat::kSeparator + u"newdir").c_str()));
+  EXPECT_EQ(ReadAll(victim), "precious");
+}
+
+TEST_F(ExtractTest, ReplaceQuestions_FollowTheHostsAnswers) {
+  ArchiveSpec spec;
+  for (const char* n : {"a.txt", "b.txt", "c.txt"}) spec.entries.push_back(testarc::File(plat::U16(n), "new"));
+  testarc::EntrySpec ro = testarc::File(u"ro.txt", "new");
+  spec.entries.push_back(ro);
+  struct Case {
+    const char* label;
+    std::deque<int32_t> answers;
+    ZoResult result;
+    const char* expected;  // contents of a, b, c, ro afterwards ('n' new, 'o' old)
+    int questions;
+    int readOnlyQuestions;
+  };
+  const Case cases[] = {
+      {"replace each", {1, 1, 1, 1}, 0, "nnnn", 4, 1},
+      {"skip each", {2, 2, 2, 2}, 0, "oooo", 4, 1},
+      {"replace all, read-only still asked", {3, 2}, 0, "nnno", 2, 1},
+      {"skip all, read-only still asked", {4, 1}, 0, "ooon", 2, 1},
+      {"nothing left counts as replace", {0, 0, 0, 0}, 0, "nnnn", 4, 1},
+      {"cancel stops the extraction", {1, ARC_E_CANCELLED}, ARC_E_CANCELLED, "nooo", 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const char* n : {"a.txt", "b.txt", "c.txt", "ro.txt"}) ASSERT_TRUE(archive_test::WriteBytes(Out(n), "old"));
+    ASSERT_TRUE(plat::SetAttributes(Out("ro.txt").c_str(), ZO_ATTR_READONLY));
+    RecordingProgress progress;
+    progress.answers = c.answers;
+    CArchive2 archive;
+    std::u16string path = Put("replace.ach", testarc::Build(spec));
+    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);
+    EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), c.result);
+    EXPECT_EQ(progress.questions, c.questions);
+    const char* names[] = {"a.txt", "b.txt", "c.txt", "ro.txt"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ReadAll(Out(names[i])), c.expected[i] == 'n' ? "new" : "old") << names[i];
+    EXPECT_EQ(progress.CountStatus(ARC_EVENT_ASK_REPLACE_READONLY), c.readOnlyQuestions);
+    plat::SetAttributes(Out("ro.txt").c_str(), ZO_ATTR_NORMAL);
+  }
+}
+
+TEST_F(ExtractTest, WithoutHostOrWithOverwrite_ExistingFilesAreReplacedWithoutQuestions) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"sfxctrl.ach", "control"));
+  ASSERT_TRUE(archive_test::WriteBytes(Out("sfxctrl.ach"), "old"));
+  CArchive2& archive = OpenSpec(spec, nullptr);
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), 0);
+  EXPECT_EQ(ReadAll(Out("sfxctrl.ach")), "control");
+
+  // The installer's flags 7: flat, overwrite, no question even with a host.
+  ASSERT_TRUE(archive_test::WriteBytes(Out("sfxctrl.ach"), "old"));
+  RecordingProgress progress;
+  CArchive2 second;
+  ASSERT_EQ(second.Open(path_.c_str(), ARC_OPEN_READ, &progress), 0);
+  EXPECT_EQ(second.ExtractEntry(u"sfxctrl.ach", out_.c_str(), 7), 0);
+  EXPECT_EQ(progress.questions, 0);
+  EXPECT_EQ(ReadAll(Out("sfxctrl.ach")), "control");
+}
+
+// A host that pauses the engine from another thread and then cancels it.
+class PausingProgress : public CZoArchiveProgress {
+ public:
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    if (!paused.exchange(true)) {
+      status = ARC_STATUS_PAUSED;  // as the host's UI thread would store it
+      pausedEvent.Set();
+    }
+    return CZoArchiveProgress::AddProgress(low, high);
+  }
+  std::atomic<bool> paused{false};
+  plat::Event pausedEvent{true};
+};
+
+TEST_F(ExtractTest, PauseThenCancelFromAnotherThread_StopsTheExtraction) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"big.bin", std::string(3 * 262144, 'b'), 0));
+  spec.entries.push_back(testarc::File(u"after.txt", "never"));
+  PausingProgress progress;
+  CArchive2& archive = OpenSpec(spec, &progress);
+  std::atomic<bool> finished{false};
+  ZoResult result = 0;
+  plat::Thread worker;
+  ASSERT_TRUE(worker.Start([&] {
+    result = archive.ExtractAll(out_.c_str(), 0);
+    finished = true;
+  }));
+  ASSERT_TRUE(progress.pausedEvent.Wait(10000));
+  plat::Sleep(50);
+  EXPECT_FALSE(finished.load());  // blocked in PollStatus while paused
+  progress.SetStatus(ARC_E_CANCELLED);
+  worker.Join();
+  EXPECT_EQ(result, ARC_E_CANCELLED);
+  EXPECT_FALSE(plat::Exists(Out("after.txt").c_str()));
+}
+
+TEST(ProgressHandshake, PauseResumesWithTheValueSetAndStaleWakesDoNotEndAPause) {
+  CZoArchiveProgress progress;
+  progress.SetStatus(0);  // leaves a wake behind
+  progress.status = ARC_STATUS_PAUSED;
+  std::atomic<int32_t> polled{12345};
+  plat::Thread engine;
+  ASSERT_TRUE(engine.Start([&] { polled = progress.PollStatus(); }));
+  plat::Sleep(50);
+  EXPECT_EQ(polled.load(), 12345);  // still paused despite the stale wake
+  progress.SetStatus(0);
+  engine.Join();
+  EXPECT_EQ(polled.load(), 0);
+  progress.status = 7;
+  EXPECT_EQ(progress.PollStatus(), 7);
+  EXPECT_EQ(progress.status.load(), 0);
+}
+
+TEST_F(ExtractTest, CorruptData_EndsWithItsExactFailure) {
+  struct Case {
+    const char* label;
+    void (*damage)(testarc::EntrySpec&);
+    ZoResult result;
+    int32_t event;
+    const char* step;
+  };
+  const Case cases[] = {
+      {"uncompressed CRC wrong", [](testarc::EntrySpec& e) { e.crcUncompressedOverride = 1; }, ARC_E_CHECK,
+       ARC_ERROR_CRC, "ExtractInternalZipCompression|data.bin"},
+      {"stored CRC wrong", [](testarc::EntrySpec& e) { e.crcCompressedOverride = 1; }, ARC_E_CHECK, ARC_ERROR_CRC,
+       "ExtractInternalZipCompression|data.bin"},
+      {"not a deflate stream", [](testarc::EntrySpec& e) { e.storedBytesOverride = std::string(40, '\xff'); },
+       ARC_E_WRITE, ARC_ERROR_WRITE, "ExtractInternalZipCompression|data.bin"},
+      {"deflate stream cut short",
+       [](testarc::EntrySpec& e) { e.storedBytesOverride = testarc::RawDeflate(e.content).substr(0, 20); },
+       ARC_E_WRITE, ARC_ERROR_WRITE, "ExtractInternalZipCompression|data.bin"},
+      {"inflates to more than declared", [](testarc::EntrySpec& e) { e.uncompressedSizeOverride = 10; }, ARC_E_CHECK,
+       ARC_ERROR_CRC, "ExtractInternalZipCompression|data.bin"},
+      {"stored bytes past the data region",
+       [](testarc::EntrySpec& e) {
+         e.compressionType = 0;
+         e.uncompressedSizeOverride = 1 << 20;
+       },
+       ARC_E_READ, ARC_ERROR_READ, "ExtractInternalNoCompression"},
+      {"unknown compression type", [](testarc::EntrySpec& e) { e.compressionType = 2; }, E_NOTIMPL, ARC_ERROR_MODE,
+       "ExtractCentralDirectoryFile|data.bin"},
+  };
+  std::string content;
+  for (int i = 0; i < 100000; ++i) content += static_cast<char>('0' + i % 10);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ArchiveSpec spec;
+    testarc::EntrySpec entry = testarc::File(u"data.bin", content);
+    c.damage(entry);
+    spec.entries.push_back(entry);
+    spec.entries.push_back(testarc::File(u"later.txt", "later"));
+    RecordingProgress progress;
+    CArchive2 archive;
+    std::u16string path = Put("corrupt.ach", testarc::Build(spec));
+    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);
+    EXPECT_EQ(archive.ExtractAll(out_.c_str(), ARC_EXTRACT_OVERWRITE), c.result);
+    EXPECT_TRUE(progress.HasError(c.event, plat::U16(c.step)));
+    EXPECT_FALSE(plat::Exists(Out("later.txt").c_str()));  // ExtractAll stops at the failed file
+    if (c.result == ARC_E_CHECK || c.result == ARC_E_WRITE) {
+      uint64_t written = ReadAll(Out("data.bin")).size();
+      EXPECT_LE(written, entry.uncompressedSizeOverride.value_or(content.size()));
+    }
+    // ExtractEntry goes on with the other matches but returns the failure.
+    EXPECT_EQ(archive.ExtractEntry(u"*.*", out_.c_str(), ARC_EXTRACT_OVERWRITE), c.result);
+    EXPECT_EQ(ReadAll(Out("later.txt")), "later");
+    if (c.result != E_NOTIMPL) {
+      CArchive2 verifier;
+      ASSERT_EQ(verifier.Open(path.c_str(), ARC_OPEN_READ, nullptr), 0);
+      EXPECT_EQ(verifier.VerifyAll(), c.result);
+    }
+    plat::DeleteFile(Out("later.txt").c_str());
+  }
+}
+
+TEST_F(ExtractTest, MissingVolume_FailsBeforeAnythingIsWritten) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"one.txt", std::string(3000, '1'), 0));
+  spec.entries.push_back(testarc::File(u"two.txt", std::string(3000, '2'), 0));
+  spec.storedName = u"pack.ach";
+  testarc::VolumeSet set = testarc::BuildVolumeSet(spec, 3100, {2000, 1});
+  std::u16string main = Put("pack.ach", set.main);
+  Put("pack2.ach", set.volumes[0]);  // volume 3 is missing
+  RecordingProgress progress;
+  CArchive2 archive;
+  ASSERT_EQ(archive.Open(main.c_str(), ARC_OPEN_READ, &progress), 0);
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), ARC_E_CHECK);
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_VOLUME_MISSING, u"ValidateMultiVolume|" + (scratch_ / "pack3.ach")));
+  EXPECT_EQ(archive.ExtractEntry(u"one.txt", out_.c_str(), 0), ARC_E_CHECK);
+  EXPECT_TRUE(OutIsEmpty());
+  EXPECT_EQ(archive.VerifyEntryComplete(0), 0);  // wholly in the files present
+  EXPECT_EQ(archive.VerifyEntryComplete(1), ARC_E_VOLUME_NOT_FOUND);
+}
+
+TEST_F(ExtractTest, SpaceCheckFailures_AreReturnedAsFailures) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"a.txt", "a"));
+  RecordingProgress progress;
+  CArchive2& archive = OpenSpec(spec, &progress);
+  std::u16string missing = scratch_ / "no-such-folder";
+  EXPECT_EQ(archive.ExtractAll(missing.c_str(), 0), ARC_E_DISK_FULL);
+  std::vector<archive_test::Event> errors = progress.Errors();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0].code, ARC_ERROR_DISK_SPACE);
+  EXPECT_EQ(errors[0].itemName.rfind(u"IsSpaceForExtractAll|", 0), 0u);
+  EXPECT_EQ(errors[1].code, ARC_ERROR_DISK_SPACE);
+  EXPECT_EQ(errors[1].itemName, u"ExtractAll");
+  EXPECT_EQ(archive.ExtractEntry(u"a.txt", missing.c_str(), 0), E_INVALIDARG);
+  int count = 1;
+  EXPECT_EQ(archive.ExtractEntry(0, &count, missing.c_str(), 0), E_INVALIDARG);
+  EXPECT_EQ(archive.IsSpaceForExtractEntry(u"a", out_.c_str(), 0), ARC_E_BAD_NAME);  // one-unit pattern
+}
+
+TEST_F(ExtractTest, PatternsAndFlatMode_SelectAndPlaceTheRightFiles) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::Folder(u"docs\\"));
+  spec.entries.push_back(testarc::File(u"docs\\Guide.TXT", "guide"));
+  spec.entries.push_back(testarc::File(u"notes.txt", "notes"));
+  spec.entries.push_back(testarc::File(u"image.png", "png"));
+  CArchive2& archive = OpenSpec(spec, nullptr);
+  EXPECT_EQ(archive.ExtractEntry(u"*.txt", out_.c_str(), ARC_EXTRACT_FLAT), 0);
+  EXPECT_EQ(ReadAll(Out("Guide.TXT")), "guide");
+  EXPECT_EQ(ReadAll(Out("notes.txt")), "notes");
+  EXPECT_FALSE(plat::Exists(Out("docs").c_str()));
+  EXPECT_FALSE(plat::Exists(Out("image.png").c_str()));
+  EXPECT_EQ(archive.ExtractEntry(u"*.doc", out_.c_str(), 0), 1);
+  int64_t size = 0;
+  EXPECT_EQ(archive.GetSizeExtractEntry(u"*.TXT", size, 0), 0);
+  EXPECT_EQ(size, 10);
+}
+
+}  // namespace
