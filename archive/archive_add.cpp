@@ -267,7 +267,13 @@ namespace {
 
 using Buffer = std::unique_ptr<uint8_t[]>;
 
-Buffer AllocateBuffer(size_t size) { return Buffer(new (std::nothrow) uint8_t[size]()); }
+// Block buffers are sized to the file when it is smaller than a block, so that a
+// tree of small files does not allocate and clear half a megabyte per file.
+Buffer AllocateBuffer(size_t size) { return Buffer(new (std::nothrow) uint8_t[size]); }
+
+size_t BlockFor(uint64_t fileSize) {
+  return fileSize < arc::kBlockSize ? static_cast<size_t>(fileSize) + 1 : arc::kBlockSize;
+}
 
 }  // namespace
 
@@ -275,7 +281,8 @@ ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& hea
   const char* kStep = "NoCompressFile";
   ItemName(storedName);
   Status(ARC_EVENT_ADD_START);
-  Buffer buffer = AllocateBuffer(arc::kBlockSize);
+  const size_t block = BlockFor(header.uncompressedSize);
+  Buffer buffer = AllocateBuffer(block);
   if (!buffer) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
@@ -285,7 +292,7 @@ ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& hea
   uint64_t remaining = header.uncompressedSize;
   uint64_t written = 0;
   while (remaining > 0) {
-    size_t want = remaining < arc::kBlockSize ? static_cast<size_t>(remaining) : arc::kBlockSize;
+    size_t want = remaining < block ? static_cast<size_t>(remaining) : block;
     size_t got = 0;
     if (!source.Read(buffer.get(), want, &got) || got != want) {
       ReportFailure(ARC_ERROR_READ, kStep);
@@ -325,8 +332,12 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
     Status(ARC_EVENT_FILE_END);
     return 0;
   }
-  Buffer in = AllocateBuffer(arc::kBlockSize);
-  Buffer out = AllocateBuffer(kDeflateOutSize);
+  const size_t block = BlockFor(header.uncompressedSize);
+  // One block's worst-case output: the block plus 1 % plus 12 bytes (264,777 for a
+  // whole block).
+  const size_t outSize = block == arc::kBlockSize ? kDeflateOutSize : block + block / 100 + 13;
+  Buffer in = AllocateBuffer(block);
+  Buffer out = AllocateBuffer(outSize);
   if (!in || !out) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
@@ -351,7 +362,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
   auto pump = [&](int flush) -> ZoResult {
     for (;;) {
       stream.next_out = out.get();
-      stream.avail_out = static_cast<uInt>(kDeflateOutSize);
+      stream.avail_out = static_cast<uInt>(outSize);
       int z = deflate(&stream, flush);
       if (z == Z_MEM_ERROR) {
         ReportFailure(ARC_ERROR_MEMORY, kStep);
@@ -361,7 +372,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
         ReportFailure(ARC_ERROR_WRITE, kStep);
         return ARC_E_WRITE;
       }
-      size_t produced = kDeflateOutSize - stream.avail_out;
+      size_t produced = outSize - stream.avail_out;
       if (produced > 0) {
         if (!Out().Write(out.get(), produced)) {
           ReportFailure(ARC_ERROR_WRITE, kStep);
@@ -381,7 +392,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
 
   uint64_t remaining = header.uncompressedSize;
   while (remaining > 0) {
-    size_t want = remaining < arc::kBlockSize ? static_cast<size_t>(remaining) : arc::kBlockSize;
+    size_t want = remaining < block ? static_cast<size_t>(remaining) : block;
     size_t got = 0;
     if (!source.Read(in.get(), want, &got) || got != want) {
       ReportFailure(ARC_ERROR_READ, kStep);
