@@ -260,6 +260,20 @@ int RunTest(const Options& options) {
   }
   for (const String16& pattern : unmatched) ErrorLine("no entry matches " + plat::ToUtf8(pattern));
 
+  if (archive.IsDirectoryDamaged()) {
+    // Every entry would fail alike; the engine says why once.
+    archive.VerifyAll();
+    archive.Close();
+    return kExitFailure;
+  }
+  // One total for the whole run, so the progress line moves over all entries.
+  uint64_t total = 0;
+  for (int index : indexes) {
+    ArchiveEntryInfo info;
+    if (archive.GetEntryInfo(index, info)) total += info.uncompressedSize;
+  }
+  progress.BeginItem64(options.archive.c_str(), total);
+
   int failed = 0;
   bool cancelled = false;
   for (int index : indexes) {
