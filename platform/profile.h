@@ -12,6 +12,11 @@
 
 namespace plat {
 
+// POSIX: keeps the settings file in `folder` instead of the user's configuration
+// folder (null restores it). Lets tests run without touching the user's files.
+// Windows: ignored (the registry is the store).
+void SetSettingsFolder(const ZoChar* folder);
+
 // False when the key or the value is absent or not a 32-bit number.
 bool ReadSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t* value);
 // False when the setting cannot be stored (LastError set).

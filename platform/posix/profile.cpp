@@ -19,7 +19,10 @@ namespace plat {
 
 namespace {
 
+std::string gFolderOverride;  // set by SetSettingsFolder; main thread only
+
 std::string ConfigFolder() {
+  if (!gFolderOverride.empty()) return gFolderOverride;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg == '/') return std::string(xdg) + "/orvande";
   const char* home = std::getenv("HOME");
@@ -83,6 +86,8 @@ void Locate(const std::vector<std::string>& lines, const std::string& key, const
 }
 
 }  // namespace
+
+void SetSettingsFolder(const ZoChar* folder) { gFolderOverride = folder ? ToUtf8(folder) : std::string(); }
 
 bool ReadSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t* value) {
   if (!key || !name || !value) {

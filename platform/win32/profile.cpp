@@ -22,6 +22,8 @@ class ScopedKey {
 
 }  // namespace
 
+void SetSettingsFolder(const ZoChar*) {}
+
 bool ReadSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t* value) {
   if (!key || !value) return false;
   ScopedKey k;
