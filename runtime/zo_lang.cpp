@@ -44,8 +44,15 @@ int32_t CompareStringId(intptr_t, const void* key, const void* item) {
   return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-bool LanguageModuleActive(const ZoLangRecord* lang) {
-  return lang && lang->useLanguageModule && lang->languageModule;
+bool LanguageModuleActive(const ZoLangRecord* lang) { return lang && lang->useLanguageModule; }
+
+// The module asked first while the language module is in use. Without one, the
+// main module is asked for exactly the handle's language before its ordinary
+// lookup, so a non-English language selects that language's table of the main
+// module as it does once ZoLang_ChangeLangInst has made the executable the
+// language module.
+plat::ModuleHandle LookupModule(const ZoLangRecord* lang) {
+  return lang->languageModule ? lang->languageModule : lang->mainModule;
 }
 
 // The language module beside the main module: same name, extension "LNG".
@@ -135,7 +142,7 @@ bool ZoLang_GetLangAbbrev(HZOLANG lang, ZoChar* out, int capacity) {
 
 plat::ModuleHandle ZoLang_InstFromLang(HZOLANG lang) {
   if (!lang) return nullptr;
-  return LanguageModuleActive(lang) ? lang->languageModule : lang->mainModule;
+  return LanguageModuleActive(lang) && lang->languageModule ? lang->languageModule : lang->mainModule;
 }
 
 bool ZoLang_IsNameOrderReversed(HZOLANG lang) { return lang && lang->language == 1041; }
@@ -146,7 +153,7 @@ int ZoLoadString(HZOLANG lang, uint32_t id, ZoChar* out, int capacity) {
   int n = 0;
   if (LanguageModuleActive(lang)) {
     plat::ResourceData block;
-    if (plat::FindResourceForLanguage(lang->languageModule, plat::ResourceId(plat::kResourceTypeString),
+    if (plat::FindResourceForLanguage(LookupModule(lang), plat::ResourceId(plat::kResourceTypeString),
                                       plat::ResourceId(id / 16 + 1), static_cast<uint16_t>(lang->language & 0xFFFF),
                                       &block)) {
       n = plat::CopyStringFromBlock(block, id % 16, out, capacity);
@@ -186,7 +193,7 @@ const void* ZoLoadResourceCustom(HZOLANG lang, const ZoChar* name, const ZoChar*
   plat::ResourceData data;
   bool found = false;
   if (LanguageModuleActive(lang)) {
-    found = plat::FindResourceForLanguage(lang->languageModule, type, name,
+    found = plat::FindResourceForLanguage(LookupModule(lang), type, name,
                                           static_cast<uint16_t>(lang->language & 0xFFFF), &data);
   }
   if (!found) found = plat::FindResourceDefault(lang ? lang->mainModule : nullptr, type, name, &data);
@@ -198,9 +205,9 @@ const void* ZoLoadResourceCustom(HZOLANG lang, const ZoChar* name, const ZoChar*
 plat::ModuleHandle ZoFindResInstance(HZOLANG lang, const ZoChar* name, const ZoChar* type) {
   plat::ResourceData data;
   if (LanguageModuleActive(lang) &&
-      plat::FindResourceForLanguage(lang->languageModule, type, name, static_cast<uint16_t>(lang->language & 0xFFFF),
+      plat::FindResourceForLanguage(LookupModule(lang), type, name, static_cast<uint16_t>(lang->language & 0xFFFF),
                                     &data)) {
-    return lang->languageModule;
+    return LookupModule(lang);
   }
   return lang ? lang->mainModule : nullptr;
 }
@@ -208,9 +215,9 @@ plat::ModuleHandle ZoFindResInstance(HZOLANG lang, const ZoChar* name, const ZoC
 intptr_t ZoDialogBoxParam(HZOLANG lang, const ZoChar* name, void* parent, void* dialogProc, intptr_t param) {
   plat::ResourceData data;
   if (LanguageModuleActive(lang) &&
-      plat::FindResourceForLanguage(lang->languageModule, plat::ResourceId(plat::kResourceTypeDialog), name,
+      plat::FindResourceForLanguage(LookupModule(lang), plat::ResourceId(plat::kResourceTypeDialog), name,
                                     static_cast<uint16_t>(lang->language & 0xFFFF), &data)) {
-    const intptr_t result = plat::DialogBoxFromTemplate(lang->languageModule, data.data, parent, dialogProc, param);
+    const intptr_t result = plat::DialogBoxFromTemplate(LookupModule(lang), data.data, parent, dialogProc, param);
     if (result >= 0) return result;
   }
   return plat::DialogBoxFromResource(lang ? lang->mainModule : nullptr, name, parent, dialogProc, param);

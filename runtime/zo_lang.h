@@ -2,10 +2,10 @@
 // resources) is fetched through an HZOLANG.
 //
 // A handle pairs its main module with an optional language module and a language
-// identifier. While the handle's language is not English (and a language module
-// is set), a lookup asks the language module for the resource in exactly that
-// language first and falls back to the main module's ordinary lookup; while it is
-// English, the main module is used directly.
+// identifier. While the handle's language is not English, a lookup asks the
+// language module (the main module when none is set) for the resource in exactly
+// that language first and falls back to the main module's ordinary lookup; while
+// it is English, the main module's ordinary lookup is used directly.
 //
 // The handle owns a cache of loaded strings, so that ZoGetString hands out
 // pointers that stay valid and unchanged until ZoLang_Close, and a ring of

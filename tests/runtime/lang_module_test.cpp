@@ -58,6 +58,19 @@ TEST(LangResources, BuiltInBannerIsPngResource107OfType32) {
   EXPECT_EQ(std::memcmp(data, "\x89PNG\r\n\x1a\n", 8), 0);
 }
 
+TEST(LangResources, WizardDialogTemplatesExistInBothLanguagesOnWindows) {
+  for (uint32_t id : {1000u, 1100u, 1200u}) {
+    for (uint16_t language : {plat::kLanguageEnglishUs, plat::kLanguageJapanese}) {
+      plat::ResourceData data;
+      const bool found = plat::FindResourceForLanguage(plat::ExecutableModule(), plat::ResourceId(plat::kResourceTypeDialog),
+                                                       plat::ResourceId(id), language, &data);
+      // POSIX programs carry no dialogs: their generator leaves them out.
+      EXPECT_EQ(found, !IsPosix()) << id << " " << language;
+    }
+  }
+  EXPECT_EQ(ZoDialogBoxParam(nullptr, plat::ResourceId(9999), nullptr, nullptr, 0), -1);
+}
+
 TEST(LangResources, LanguageModuleFileServesItsLanguageFirst) {
   orv_test::ScratchFolder scratch;
   const plat::String16 garbage = scratch.WithSlash() + u"garbage.LNG";

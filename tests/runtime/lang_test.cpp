@@ -91,6 +91,21 @@ TEST_F(LangTest, JapaneseSelectedThroughKernelLcidWithFallbackToEnglish) {
   EXPECT_EQ(Load(160), u"Location to Save Files");
 }
 
+TEST_F(LangTest, JapaneseTableOfTheMainModuleWithoutLanguageModule) {
+  HZOLANG plain = nullptr;
+  ASSERT_EQ(ZoLang_Open(&plain, nullptr, 0, 0), S_OK);
+  ASSERT_TRUE(ZoLang_UpdateKernelLCID(plain, 1041));
+  ZoChar out[64];
+  ZoLoadString(plain, 515, out, 64);
+  EXPECT_EQ(plat::String16(out), u"展開ウィザード");
+  ZoLoadString(plain, kEnglishOnly, out, 64);
+  EXPECT_EQ(plat::String16(out), u"Only in the English block");
+  ZoLang_UpdateKernelLCID(plain, 1033);
+  ZoLoadString(plain, 515, out, 64);
+  EXPECT_EQ(plat::String16(out), u"Unpacking Wizard");
+  ZoLang_Close(plain);
+}
+
 TEST_F(LangTest, LanguageCallsRefuseMissingHandles) {
   EXPECT_FALSE(ZoLang_UpdateKernelLCID(nullptr, 1041));
   EXPECT_FALSE(ZoLang_ChangeLangInst(nullptr, nullptr));
