@@ -172,6 +172,10 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     return r;
   }
   if (stored.empty()) return 0;
+  // The file being written is never added to itself (a pattern or a tree around
+  // the archive would otherwise store a truncated copy of it).
+  if (arc::SameFullPath(path, archivePath_) || (mode_ == ARC_OPEN_APPEND && arc::SameFullPath(path, tempPath_)))
+    return 0;
 
   if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && IsEntryInArchive(stored.c_str())) {
     ZoResult answer = AskReplace(stored.c_str(), false);

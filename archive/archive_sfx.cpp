@@ -12,6 +12,7 @@
 #include <string>
 
 #include "archive/archive2.h"
+#include "archive/record_writer.h"
 #include "platform/directory.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -35,15 +36,6 @@ bool FolderPlusName(const ZoChar* folder, plat::StringView16 name, ZoChar* out) 
   if (used + name.size() + 1 > static_cast<size_t>(ZO_MAX_PATH)) return false;
   plat::CopyTruncated(out + used, ZO_MAX_PATH - used, name);
   return true;
-}
-
-bool SamePath(const ZoChar* a, const ZoChar* b) {
-  ZoChar fa[ZO_MAX_PATH], fb[ZO_MAX_PATH];
-  uint32_t la = plat::GetFullPath(a, fa, ZO_MAX_PATH), lb = plat::GetFullPath(b, fb, ZO_MAX_PATH);
-  if (la == 0 || lb == 0 || la >= static_cast<uint32_t>(ZO_MAX_PATH) || lb >= static_cast<uint32_t>(ZO_MAX_PATH))
-    return false;
-  return plat::kSeparator == u'/' ? plat::StringView16(fa) == plat::StringView16(fb)
-                                   : plat::EqualsNoCase(fa, fb);
 }
 
 }  // namespace
@@ -81,8 +73,8 @@ ZoResult CArchive2::IsSpaceForCreateSEA(const ZoChar* outputPath, const ZoChar* 
 ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, uint32_t /*flags*/) {
   const char* kStep = "CreateSEA";
   if (mode_ != ARC_OPEN_SEA || !file_) return E_FAIL;
-  if (!outputPath || !*outputPath || SamePath(outputPath, archivePath_) ||
-      (stubPath && SamePath(outputPath, stubPath))) {
+  if (!outputPath || !*outputPath || arc::SameFullPath(outputPath, archivePath_) ||
+      (stubPath && arc::SameFullPath(outputPath, stubPath))) {
     // Creating the output would truncate the very file being read.
     ReportFailure(ARC_ERROR_INVALID_ARG, kStep, outputPath);
     return E_INVALIDARG;

@@ -164,31 +164,31 @@ ZoResult CArchive2::AddCentralDirectory() {
 
 // ---- end record ---------------------------------------------------------------------
 
-ZoResult CArchive2::AddEndOfCentralDir(uint64_t centralOffset) {
+// The end record this object would write now for a directory at `centralOffset`.
+static arc::EndOfCentralDirectory MakeEnd(uint32_t volumeCount, uint32_t entries, uint64_t writePos,
+                                          uint64_t centralOffset, uint64_t base, const ZoChar* comment,
+                                          const ZoChar* storedName) {
   arc::EndOfCentralDirectory end;
   end.signature = ARC_SIG_END;
-  end.volumeCount = volumeCount_;
+  end.volumeCount = volumeCount;
   end.reserved8 = 0;
-  end.entryCountVolume = entriesWritten_;
-  end.entryCount = entriesWritten_;
-  end.centralSize = writePos_ - centralOffset;
+  end.entryCountVolume = entries;
+  end.entryCount = entries;
+  end.centralSize = writePos - centralOffset;
   end.centralOffset = centralOffset;
-  end.base = base_;
-  end.commentLength = static_cast<uint32_t>(plat::BoundedLength(comment_, arc::kCommentCapacity - 1));
-  end.archiveNameLength = static_cast<uint32_t>(plat::BoundedLength(storedName_, arc::kNameCapacity - 1));
+  end.base = base;
+  end.commentLength = static_cast<uint32_t>(plat::BoundedLength(comment, arc::kCommentCapacity - 1));
+  end.archiveNameLength = static_cast<uint32_t>(plat::BoundedLength(storedName, arc::kNameCapacity - 1));
   end.reservedLength = 0;
+  return end;
+}
 
-  // The fixed part and both strings go out as one write (at most 56 + 2,564 bytes).
-  uint8_t bytes[arc::kEndRecordSize + 2 * (arc::kCommentCapacity + arc::kNameCapacity)];
-  end.Encode(bytes);
-  size_t used = arc::kEndRecordSize;
-  for (const ZoChar* text : {static_cast<const ZoChar*>(comment_), static_cast<const ZoChar*>(storedName_)}) {
-    uint32_t n = text == comment_ ? end.commentLength : end.archiveNameLength;
-    for (uint32_t k = 0; k < n; ++k) {
-      bytes[used++] = static_cast<uint8_t>(text[k]);
-      bytes[used++] = static_cast<uint8_t>(text[k] >> 8);
-    }
-  }
+ZoResult CArchive2::AddEndOfCentralDir(uint64_t centralOffset) {
+  arc::EndOfCentralDirectory end =
+      MakeEnd(volumeCount_, entriesWritten_, writePos_, centralOffset, base_, comment_, storedName_);
+  // The fixed part and both strings go out as one write (at most 56 + 2,568 bytes).
+  uint8_t bytes[arc::kEndRecordImageMax];
+  const size_t used = arc::EncodeEndRecord(end, comment_, storedName_, bytes);
   // Unlike a silent success, a record that is not on disk is reported: an archive
   // without its end record cannot be opened.
   if (!Out().Write(bytes, used)) {
@@ -227,6 +227,7 @@ ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
     ReportFailure(ARC_ERROR_SIGNATURE, "Annotate");
     return ARC_E_BAD_SIGNATURE;
   }
+  result = 0;
   plat::CopyTruncated(comment_, arc::kCommentCapacity, text ? text : u"");
   entriesWritten_ = end_.entryCount;
   // The new record goes exactly where the old one begins; everything before it
@@ -237,7 +238,22 @@ ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
     ReportFailure(ARC_ERROR_WRITE, "Annotate");
     return ARC_E_WRITE;
   }
-  result = AddEndOfCentralDir(end_.centralOffset);
+  // The record is rewritten in place, strings first and the 56 fixed bytes last:
+  // a write that fails while the file grows (a longer comment on a full disk)
+  // leaves the old fixed part, and with it a readable archive, in place.
+  arc::EndOfCentralDirectory end =
+      MakeEnd(volumeCount_, entriesWritten_, writePos_, end_.centralOffset, base_, comment_, storedName_);
+  uint8_t bytes[arc::kEndRecordImageMax];
+  const size_t used = arc::EncodeEndRecord(end, comment_, storedName_, bytes);
+  const uint64_t at = base_ + writePos_;
+  if (!(outFile_.Seek(static_cast<int64_t>(at + arc::kEndRecordSize), plat::SeekOrigin::Begin) &&
+        outFile_.Write(bytes + arc::kEndRecordSize, used - arc::kEndRecordSize) && outFile_.Flush() &&
+        outFile_.Seek(static_cast<int64_t>(at), plat::SeekOrigin::Begin) &&
+        outFile_.Write(bytes, arc::kEndRecordSize))) {
+    ReportFailure(ARC_ERROR_WRITE, "AddEndOfCentralDir");
+    result = ARC_E_WRITE;
+  }
+  writePos_ += used;
   if (result >= 0 && !(outFile_.Flush() && outFile_.Close())) {
     ReportFailure(ARC_ERROR_WRITE, "Annotate", full);
     result = ARC_E_WRITE;

@@ -1,6 +1,7 @@
 // Record output for the writers (see record_writer.h).
 #include "archive/record_writer.h"
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace arc {
@@ -74,6 +75,30 @@ LocalEntryHeader LocalFromCentral(const CentralDirectoryEntry& e) {
   h.nameLength = e.nameLength;
   h.commentLength = 0;
   return h;
+}
+
+bool SameFullPath(const ZoChar* a, const ZoChar* b) {
+  if (!a || !b || !*a || !*b) return false;
+  ZoChar fa[ZO_MAX_PATH], fb[ZO_MAX_PATH];
+  uint32_t la = plat::GetFullPath(a, fa, ZO_MAX_PATH), lb = plat::GetFullPath(b, fb, ZO_MAX_PATH);
+  if (la == 0 || lb == 0 || la >= static_cast<uint32_t>(ZO_MAX_PATH) || lb >= static_cast<uint32_t>(ZO_MAX_PATH))
+    return false;
+  return plat::kSeparator == u'/' ? plat::StringView16(fa) == plat::StringView16(fb) : plat::EqualsNoCase(fa, fb);
+}
+
+size_t EncodeEndRecord(const EndOfCentralDirectory& end, const ZoChar* comment, const ZoChar* storedName,
+                       uint8_t* out) {
+  end.Encode(out);
+  size_t used = kEndRecordSize;
+  auto put = [&](const ZoChar* text, uint32_t n) {
+    for (uint32_t k = 0; k < n; ++k) {
+      out[used++] = static_cast<uint8_t>(text[k]);
+      out[used++] = static_cast<uint8_t>(text[k] >> 8);
+    }
+  };
+  put(comment, end.commentLength);
+  put(storedName, end.archiveNameLength);
+  return used;
 }
 
 std::u16string FoldName(const ZoChar* name, size_t length) {

@@ -51,6 +51,18 @@ CentralDirectoryEntry CentralFromLocal(const LocalEntryHeader& header, uint64_t 
 // comment length cleared.
 LocalEntryHeader LocalFromCentral(const CentralDirectoryEntry& entry);
 
+// True when both paths name the same file by their full paths (compared without
+// regard to ASCII case on Windows). Writers use it so that no output file is ever
+// also an input (an archive added to itself, an output over its own source).
+bool SameFullPath(const ZoChar* a, const ZoChar* b);
+
+// The end record with its comment and stored name, as one byte image in `out`
+// (at least kEndRecordSize + 2 x (kCommentCapacity + kNameCapacity) bytes). Returns
+// the bytes used.
+size_t EncodeEndRecord(const EndOfCentralDirectory& end, const ZoChar* comment, const ZoChar* storedName,
+                       uint8_t* out);
+inline constexpr size_t kEndRecordImageMax = kEndRecordSize + 2 * (kCommentCapacity + kNameCapacity);
+
 // Case-folded form of a stored name: the key of the writers' in-memory name sets.
 std::u16string FoldName(const ZoChar* name, size_t length);
 

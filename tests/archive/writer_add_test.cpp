@@ -265,6 +265,23 @@ TEST_F(WriterAdd, FailedEndRecordWriteIsReportedNotSuccess) {
   EXPECT_EQ(u"AddEndOfCentralDir", progress.errors[0].text);
 }
 
+TEST_F(WriterAdd, ArchiveInsideTheAddedTreeIsNeverAddedToItself) {
+  const std::u16string inside = tree + plat::kSeparator + u"self.ach";
+  ASSERT_EQ(0, CreateArchive(inside, {tree}));
+  ASSERT_TRUE(ScratchFolder::WriteFile(tree + plat::kSeparator + u"later.txt", "later"));
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(inside.c_str(), ARC_OPEN_APPEND, nullptr));
+  ASSERT_EQ(0, a.AddEntryToArchive((tree + plat::kSeparator + u"*.*").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  ASSERT_EQ(0, a.Close());
+  DecodedArchive d = Decode(ReadAll(inside));
+  ASSERT_TRUE(d.ok) << d.error;
+  for (const auto& n : Names(d)) {
+    EXPECT_EQ(std::u16string::npos, n.find(u"self.ach")) << plat::ToUtf8(n);
+  }
+  auto names = Names(d);
+  EXPECT_NE(names.end(), std::find(names.begin(), names.end(), u"later.txt"));
+}
+
 TEST_F(WriterAdd, FolderLinksAreNotFollowed) {
   const std::u16string link = tree + plat::kSeparator + u"sub" + plat::kSeparator + u"loop";
   if (!plat::CreateSymbolicLink(link.c_str(), tree.c_str(), true)) GTEST_SKIP() << "no symbolic links here";
