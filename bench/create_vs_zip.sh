@@ -5,7 +5,7 @@
 #   bench/create_vs_zip.sh [BUILD_DIR] [MEGABYTES]     (default build/native, 64)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/native}
+build=$(cd "${1:-$root/build/native}" && pwd)
 mb=${2:-64}
 ach=$build/tools/ach/ach
 command -v zip >/dev/null || { echo "zip is not installed" >&2; exit 1; }

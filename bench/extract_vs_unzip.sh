@@ -6,7 +6,7 @@
 #   bench/extract_vs_unzip.sh [BUILD_DIR] [MEGABYTES]  (default build/native, 64)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/native}
+build=$(cd "${1:-$root/build/native}" && pwd)
 mb=${2:-64}
 ach=$build/tools/ach/ach
 limit=$build/bench/bench_inflate_limit
