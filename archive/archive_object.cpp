@@ -307,6 +307,9 @@ ZoResult CArchive2::Close() {
       if (!plat::MoveFile(tempPath_, archivePath_, true)) {
         ReportFailure(ARC_ERROR_WRITE, "Close", archivePath_);
         result = ARC_E_WRITE;
+      } else if (mode_ == ARC_OPEN_MULTIVOL) {
+        // Only now that the merged file stands are the volumes redundant.
+        DeleteMergedVolumes();
       }
     } else {
       plat::DeleteFile(tempPath_);
@@ -314,6 +317,7 @@ ZoResult CArchive2::Close() {
     }
   }
 
+  volumesToDeleteAfterCommit_.clear();  // a failed commit keeps every volume
   replaceAllFiles_ = 0;
   replaceAllReadOnly_ = 0;
   if (entryList_) {
