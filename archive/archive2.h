@@ -267,6 +267,8 @@ class CArchive2 {
   // removes the volume files the merge made redundant. Close calls it only after
   // a successful commit; before it they hold the only other copy of the data.
   void DeleteMergedVolumes();
+  // Append mode: whether the existing archive holds an entry of this stored name.
+  bool ExistingEntryNamed(const std::u16string& storedName);
 
   // ---- fields ----
   plat::File file_;                  // the archive (create mode: the new file)
@@ -308,6 +310,9 @@ class CArchive2 {
   std::vector<uint64_t> volumeSizes_;
   // Volume files of a successful merge, deleted by DeleteMergedVolumes after the commit.
   std::vector<std::u16string> volumesToDeleteAfterCommit_;
+  // Append mode: the existing entries' names, case-folded and sorted, built on the
+  // first replace question so that each question is a binary search.
+  std::vector<std::u16string> existingNamesFolded_;
 
   // Work buffers and inflater of the running extracting or verifying operation
   // (owned by that operation's scope; null between operations).
