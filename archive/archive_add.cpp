@@ -13,6 +13,7 @@
 // not UTF-8) is refused with a clear error instead of being stored as another name.
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -177,7 +178,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   if (arc::SameFullPath(path, archivePath_) || (mode_ == ARC_OPEN_APPEND && arc::SameFullPath(path, tempPath_)))
     return 0;
 
-  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && IsEntryInArchive(stored.c_str())) {
+  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && ExistingEntryNamed(stored)) {
     ZoResult answer = AskReplace(stored.c_str(), false);
     if (answer == 1) return 0;
     if (answer != 0) return answer;
@@ -263,6 +264,21 @@ ZoResult CArchive2::AppendEntryRecord(const arc::LocalEntryHeader& header, uint6
   if (r < 0) return r;
   ++entriesWritten_;
   return 0;
+}
+
+bool CArchive2::ExistingEntryNamed(const std::u16string& storedName) {
+  try {
+    if (existingNamesFolded_.empty() && !directory_.empty()) {
+      existingNamesFolded_.reserve(directory_.size());
+      for (const auto& e : directory_) existingNamesFolded_.push_back(arc::FoldName(e.name.data(), e.name.size()));
+      std::sort(existingNamesFolded_.begin(), existingNamesFolded_.end());
+    }
+    return std::binary_search(existingNamesFolded_.begin(), existingNamesFolded_.end(),
+                              arc::FoldName(storedName.data(), storedName.size()));
+  } catch (const std::bad_alloc&) {
+    existingNamesFolded_.clear();
+    return IsEntryInArchive(storedName.c_str()) != 0;  // the slow walk still answers
+  }
 }
 
 // ---- data steps ------------------------------------------------------------------
@@ -447,7 +463,7 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddDirectory");
     return 1;
   }
-  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && IsEntryInArchive(stored.c_str())) {
+  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && ExistingEntryNamed(stored)) {
     ZoResult answer = AskReplace(stored.c_str(), false);
     if (answer == 1) return 0;
     if (answer != 0) return answer;

@@ -106,6 +106,8 @@ ZoResult CArchive2::CopyKeptEntries() {
 ZoResult CArchive2::AddCentralDirectory() {
   const char* kStep = "AddCentralDirectory";
   if (mode_ != ARC_OPEN_CREATE && mode_ != ARC_OPEN_APPEND) return E_FAIL;
+  existingNamesFolded_.clear();  // the replace questions are over
+  existingNamesFolded_.shrink_to_fit();
   if (!entryList_) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
