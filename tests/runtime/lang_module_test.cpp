@@ -46,7 +46,7 @@ std::vector<uint8_t> JapaneseStringModule(uint32_t id, const plat::String16& tex
   put32(20, plat::kLanguageJapanese);
   put32(24, static_cast<uint32_t>(image.size()));
   put32(28, static_cast<uint32_t>(block.size()));
-  image.insert(image.end(), block.begin(), block.end());
+  for (uint8_t b : block) image.push_back(b);
   return image;
 }
 
