@@ -103,3 +103,20 @@ TEST(AchNames, TrailingSeparatorsGoButARootStays) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AchTerminal, ControlCharactersFromArchivesCannotReachTheTerminal) {
+  // ESC [ 2 J clears a screen; U+009B is the one-character form of ESC [.
+  EXPECT_EQ(ach::TerminalSafe("a\x1b[2Jb\x7f", false), "a?[2Jb?");
+  EXPECT_EQ(ach::TerminalSafe("x\xc2\x9b" "31m", false), "x?31m");
+  EXPECT_EQ(ach::TerminalSafe("line\none\tend\r", true), "line\none\tend?");
+  EXPECT_EQ(ach::TerminalSafe("line\n", false), "line?");
+  // Ordinary non-ASCII text passes: U+00E9 and U+00A0 share the lead byte C2/C3.
+  EXPECT_EQ(ach::TerminalSafe("caf\xc3\xa9\xc2\xa0", false), "caf\xc3\xa9\xc2\xa0");
+  std::string line = ach::RenderProgressLine(1, 2, u"evil\x1b]0;title\x07.txt", 80);
+  EXPECT_EQ(line.find('\x1b'), std::string::npos);
+  EXPECT_EQ(line.find('\x07'), std::string::npos);
+}
+
+}  // namespace

@@ -188,6 +188,13 @@ bool WriteE2eSet() {
   longComment.commentLengthOverride = 0x7FFFFFFFu;
   ok &= Write("longcomment.ach", testarc::Build(longComment));
 
+  // Control characters in a name and the comment: a listing must not pass them
+  // to the terminal.
+  ArchiveSpec control;
+  control.entries.push_back(testarc::File(u"clear\x1b[2J\x9b" u"31m.txt", "x\n"));
+  control.comment = u"bell\x07 and line\nbreak";
+  ok &= Write("control.ach", testarc::Build(control));
+
   ok &= Write("garbage.bin", Noise(10000, 11));
   return ok;
 }

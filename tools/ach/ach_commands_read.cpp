@@ -153,7 +153,7 @@ int ListTable(CArchive2& archive, const String16& path) {
   String16 comment = CommentOf(archive);
   if (!comment.empty()) {
     Out("\nComment: ");
-    Out(comment);
+    Out(comment, true);
     Out("\n");
   }
   WarnIfDamaged(archive);

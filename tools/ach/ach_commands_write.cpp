@@ -237,7 +237,7 @@ int RunComment(const Options& options) {
     }
     plat::StringView16 comment(buffer, plat::BoundedLength(buffer, arc::kCommentCapacity));
     if (!comment.empty()) {
-      Out(comment);
+      Out(comment, true);
       Out("\n");
     }
     return kExitOk;

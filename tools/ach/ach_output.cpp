@@ -27,7 +27,27 @@ void Out(std::string_view utf8) {
   if (gOutBuffer.size() >= kFlushThreshold) FlushOut();
 }
 
-void Out(plat::StringView16 text) { Out(plat::ToUtf8(text)); }
+void Out(plat::StringView16 text, bool keepLineBreaks) { Out(TerminalSafe(plat::ToUtf8(text), keepLineBreaks)); }
+
+std::string TerminalSafe(std::string_view utf8, bool keepLineBreaks) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(utf8[i]);
+    if (keepLineBreaks && (byte == '\n' || byte == '\t')) {
+      out.push_back(static_cast<char>(byte));
+    } else if (byte < 0x20 || byte == 0x7F) {
+      out.push_back('?');
+    } else if (byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      out.push_back('?');  // a C1 control (U+0080..U+009F), e.g. the one-unit escape introducer
+      ++i;
+    } else {
+      out.push_back(static_cast<char>(byte));
+    }
+  }
+  return out;
+}
 
 bool FlushOut() {
   if (!gOutFailed && !gOutBuffer.empty()) {
@@ -43,7 +63,7 @@ void ErrorLine(std::string_view utf8) {
   // Standard output first, so that the two streams read in order on one terminal.
   FlushOut();
   std::string line = "ach: ";
-  line.append(utf8);
+  line.append(TerminalSafe(utf8, false));
   line.push_back('\n');
   plat::WriteText(plat::StandardStream::Error, line);
 }
@@ -116,7 +136,7 @@ std::string FormatResult(ZoResult result) {
     case 0x8004E00Cu: meaning = "cancelled"; break;
     case 0x8004E00Du: meaning = "volume or folder not found"; break;
     case 0x8004E032u: meaning = "file not found"; break;
-    case 0x8004E03Cu: meaning = "name too short or buffer too small"; break;
+    case 0x8004E03Cu: meaning = "bad name (unsafe, too short or too long) or buffer too small"; break;
     case 0x8004E0B0u: meaning = "not an archive (bad signature)"; break;
     case 0x8004E0C8u: meaning = "not enough disk space"; break;
     default: break;

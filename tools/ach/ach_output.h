@@ -14,17 +14,25 @@ namespace ach {
 // Standard output, buffered until Flush or until the buffer is large. A failed
 // write (a closed pipe) is remembered; later writes are dropped.
 void Out(std::string_view utf8);
-void Out(plat::StringView16 text);
+// Text that comes from an archive (names, comments): control characters are
+// shown as '?' so that a hostile name cannot drive the terminal; with
+// `keepLineBreaks` line feeds and tabs stay (a comment's own lines).
+void Out(plat::StringView16 text, bool keepLineBreaks = false);
 bool FlushOut();  // false when any write to standard output failed
 
 // One message line on standard error, prefixed with "ach: " and ended with a
-// line feed. The progress line, when one is shown, is cleared first.
+// line feed; control characters in it (from names it quotes) show as '?'. The
+// progress line, when one is shown, is cleared first.
 void ErrorLine(std::string_view utf8);
 
 // The hook through which ErrorLine clears a progress line before writing; the
 // progress display registers it.
 using ClearLineHook = void (*)();
 void SetClearLineHook(ClearLineHook hook);
+
+// UTF-8 text with C0 and C1 control characters and DEL replaced by '?'
+// (line feeds and tabs kept when asked).
+std::string TerminalSafe(std::string_view utf8, bool keepLineBreaks);
 
 // "1.5 KiB", "12.0 MiB": binary units, one decimal; below 1024 the plain count
 // with " B".

@@ -90,9 +90,9 @@ std::string RenderProgressLine(uint64_t done, uint64_t total, plat::StringView16
   if (room > 3 && !name.empty()) {
     line.push_back(' ');
     if (CountColumns(name) <= static_cast<size_t>(room)) {
-      line += plat::ToUtf8(name);
+      line += TerminalSafe(plat::ToUtf8(name), false);
     } else {
-      line += "..." + plat::ToUtf8(TailColumns(name, static_cast<size_t>(room - 3)));
+      line += "..." + TerminalSafe(plat::ToUtf8(TailColumns(name, static_cast<size_t>(room - 3))), false);
     }
   }
   return line;
@@ -239,7 +239,7 @@ int32_t ToolProgress::Answer(int32_t question) {
 
 int32_t ToolProgress::AskOnTerminal(bool readOnly) {
   ClearLine();
-  std::string what = plat::ToUtf8(plat::StringView16(itemName, plat::BoundedLength(itemName, 260)));
+  std::string what = TerminalSafe(plat::ToUtf8(plat::StringView16(itemName, plat::BoundedLength(itemName, 260))), false);
   std::string question;
   if (subject_ == QuestionSubject::Entry) {
     question = "entry " + what + " exists in the archive. Replace it?";
