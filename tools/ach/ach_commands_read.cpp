@@ -199,6 +199,14 @@ int RunExtract(const Options& options) {
   } else {
     for (const String16& typed : options.operands) {
       String16 pattern = ToEntryName(typed);
+      // ExtractEntry answers "no room" by extracting nothing and returning 0, as
+      // if it had worked; ask first so that the user hears about it.
+      ZoResult space = archive.IsSpaceForExtractEntry(pattern.c_str(), destination.c_str(), flags);
+      if (space != 0) {
+        result = space < 0 ? space : ARC_E_DISK_FULL;
+        if (space == 1) ErrorLine("not enough disk space in " + plat::ToUtf8(destination) + " for " + plat::ToUtf8(typed));
+        break;
+      }
       ZoResult one = archive.ExtractEntry(pattern.c_str(), destination.c_str(), flags);
       if (one == 1) {
         ++nothingMatched;
