@@ -216,6 +216,8 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
 
   const uint64_t localOffset = writePos_;
   if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
+    uint64_t position = 0;
+    if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
     ReportFailure(ARC_ERROR_WRITE, "AddFile", path);
     return ARC_E_WRITE;
   }
@@ -229,7 +231,13 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   } else {
     data = E_NOTIMPL;
   }
-  if (data < 0) return data;  // the written bytes stay, unlisted
+  if (data < 0) {
+    // The bytes already written stay, unlisted; a partial write may have moved the
+    // file further than writePos_ knows, so the next record starts where the file is.
+    uint64_t position = 0;
+    if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
+    return data;
+  }
 
   // Patch both CRCs and the stored size into the header, then go back to the end.
   uint8_t patch[16];
@@ -480,6 +488,8 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
   // The record is listed only after its bytes are down: a listed entry always has
   // a complete local record behind it.
   if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
+    uint64_t position = 0;
+    if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
     ReportFailure(ARC_ERROR_WRITE, "AddDirectory", path);
     return ARC_E_WRITE;
   }

@@ -248,6 +248,28 @@ TEST_F(WriterAdd, FileThatEndsEarlyFailsItsEntryWithReadError) {
   EXPECT_EQ(0u, d.count) << "the failed entry never reaches the directory";
 }
 
+TEST_F(WriterAdd, EntryAfterAPartlyWrittenOneStillLandsAtItsRecordedOffset) {
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+  plat::fault::FileFaults faults;
+  faults.failWritesAfterBytes = 1001;  // an odd count inside the stored data
+  {
+    FaultScope scope(faults);
+    EXPECT_EQ(ARC_E_WRITE, a.AddEntryToArchive((tree + plat::kSeparator + u"big.txt").c_str(), ARC_COMPRESSION_NONE,
+                                               0, 0, nullptr));
+  }
+  ASSERT_EQ(0, a.AddEntryToArchive((tree + plat::kSeparator + u"sub").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  ASSERT_EQ(0, a.Close());
+  DecodedArchive d = Decode(ReadAll(archive));
+  ASSERT_TRUE(d.ok) << d.error;
+  EXPECT_EQ((std::vector<std::u16string>{u"sub\\", u"sub\\run.sh"}), Names(d));
+  EXPECT_EQ(1001u, d.central[0].localOffset) << "after the unlisted bytes of the failed entry";
+  CArchive2 reader;
+  ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
+  EXPECT_EQ(0, reader.VerifyAll());
+  reader.Close();
+}
+
 TEST_F(WriterAdd, FailedEndRecordWriteIsReportedNotSuccess) {
   // The central directory fits; the end record after it does not.
   ASSERT_EQ(0, CreateArchive(archive, {tree}));
