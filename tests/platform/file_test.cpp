@@ -292,3 +292,42 @@ TEST_F(FileTest, Open_AppliesOnlyFileAttributesFromUntrustedBits) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FileTest, CreateNoFollow_CreatesAndTruncatesButRefusesLinksAndFolders) {
+  plat::String16 path = dir_ / "plain";
+  {
+    File f = File::CreateNoFollow(path.c_str());
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f.Write("first", 5));
+    ASSERT_TRUE(f.Close());
+  }
+  {
+    File f = File::CreateNoFollow(path.c_str());
+    ASSERT_TRUE(f);
+    uint64_t size = 1;
+    ASSERT_TRUE(f.Size(&size));
+    EXPECT_EQ(size, 0u);
+    ASSERT_TRUE(f.Write("2nd", 3));
+    ASSERT_TRUE(f.Close());
+  }
+  EXPECT_EQ(ScratchFolder::ReadFile(path), "2nd");
+
+  EXPECT_FALSE(File::CreateNoFollow(dir_.Path().c_str()).IsValid());
+  EXPECT_EQ(plat::LastError(), plat::kErrorAccessDenied);
+
+  plat::String16 link = dir_ / "link";
+  if (!plat::CreateSymbolicLink(link.c_str(), path.c_str(), false)) {
+    GTEST_SKIP() << "symbolic links cannot be created here (error " << plat::LastError() << ")";
+  }
+  EXPECT_FALSE(File::CreateNoFollow(link.c_str()).IsValid());
+  EXPECT_EQ(plat::LastError(), plat::kErrorAccessDenied);
+  EXPECT_EQ(ScratchFolder::ReadFile(path), "2nd");  // the target is untouched
+  // A dangling link must not create its target either.
+  ASSERT_TRUE(plat::DeleteFile(path.c_str()));
+  EXPECT_FALSE(File::CreateNoFollow(link.c_str()).IsValid());
+  EXPECT_FALSE(plat::Exists(path.c_str()));
+}
+
+}  // namespace
