@@ -278,6 +278,7 @@ class CArchive2 {
   uint64_t writePos_ = 0;            // bytes written to outFile after the base
   CZoArchiveProgress* progress_ = nullptr;
   uint32_t mode_ = 0;                // 0 also stands for "not open"
+  bool opened_ = false;              // the last Open succeeded and Close has not run
   uint32_t addCompressionType_ = 0;
   uint32_t addCompressionLevel_ = 0;
   uint8_t endRecord_[arc::kEndRecordSize] = {};  // image of the loaded end record

@@ -24,6 +24,11 @@ namespace {
 
 bool IsFolderEntry(const ArchiveDirectoryEntry& e) { return (e.record.attributes & ZO_ATTR_DIRECTORY) != 0; }
 
+// Sizes are u64 in the archive and s64 at the interface: a hostile sum must stay a
+// huge positive number (never wrap to negative and pass the space check).
+int64_t ClampSize(uint64_t size) { return size > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(size); }
+uint64_t AddSaturated(uint64_t a, uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX : a + b; }
+
 // Writes the inflated or copied bytes to the target file.
 class FileSink : public EntrySink {
  public:
@@ -67,7 +72,7 @@ ZoResult CArchive2::GetSizeExtractAll(int64_t& size) {
     return E_FAIL;
   }
   if (!extractTotalComputed_) ComputeExtractTotal();
-  size = static_cast<int64_t>(extractTotal_);
+  size = ClampSize(extractTotal_);
   return directoryDamaged_ ? 1 : 0;
 }
 
@@ -84,10 +89,10 @@ ZoResult CArchive2::GetSizeExtractEntry(const ZoChar* name, int64_t& size, uint3
   uint64_t total = 0;
   for (const ArchiveDirectoryEntry& e : directory_) {
     if (!MatchWildcard(e.name.c_str(), part, kind)) continue;
-    total += e.record.uncompressedSize;
+    total = AddSaturated(total, e.record.uncompressedSize);
     if (kind == kWildcardExact) break;
   }
-  size = static_cast<int64_t>(total);
+  size = ClampSize(total);
   return 0;
 }
 
@@ -97,8 +102,8 @@ ZoResult CArchive2::GetSizeExtractEntry(int index, int* count, int64_t& size, ui
   const int n = count && *count > 0 ? *count : 1;
   uint64_t total = 0;
   int taken = 0;
-  for (int i = index; taken < n && EntryAt(i); ++i, ++taken) total += EntryAt(i)->record.uncompressedSize;
-  size = static_cast<int64_t>(total);
+  for (int i = index; taken < n && EntryAt(i); ++i, ++taken) total = AddSaturated(total, EntryAt(i)->record.uncompressedSize);
+  size = ClampSize(total);
   return taken > 0 ? 0 : 1;
 }
 
@@ -248,6 +253,9 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
         if (answer != 0) return answer;
       }
       plat::SetAttributes(target.c_str(), ZO_ATTR_NORMAL);
+      // Replace by a new file rather than truncating the old one: a hard link
+      // planted at the target must not carry the bytes to the file it shares.
+      if (!(existing & ZO_ATTR_DIRECTORY)) plat::DeleteFile(target.c_str());
     }
     if (!folderKnown) {
       PrepareFolders(target, relativeStart, true);

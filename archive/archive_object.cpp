@@ -132,6 +132,8 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
     return r;
   };
 
+  opened_ = false;
+  auto dispatch = [&]() -> ZoResult {
   switch (mode) {
     case ARC_OPEN_CREATE: {
       file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
@@ -256,11 +258,17 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
       ReportFailure(ARC_ERROR_MODE, "Open Main");
       return E_NOTIMPL;
   }
+  };
+  const ZoResult result = dispatch();
+  opened_ = result >= 0;
+  return result;
 }
 
 ZoResult CArchive2::Close() {
   ZoResult result = 0;
-  switch (mode_) {
+  // The write-back runs only for an object that Open prepared for it (mode 0 is
+  // both "create" and "not open").
+  switch (opened_ ? mode_ : ARC_OPEN_READ) {
     case ARC_OPEN_CREATE:
     case ARC_OPEN_APPEND:
       result = AddCentralDirectory();
@@ -300,7 +308,7 @@ ZoResult CArchive2::Close() {
     if (attributes != ZO_INVALID_ATTRIBUTES && tempPath_[0]) plat::SetAttributes(tempPath_, attributes);
   }
 
-  if (result >= 0 && rewrite && tempPath_[0]) {
+  if (result >= 0 && rewrite && opened_ && tempPath_[0]) {
     if (modified_) {
       // One atomic replace instead of delete-then-rename: a failed rename leaves the
       // old archive in place and the temp file beside it.
@@ -328,6 +336,7 @@ ZoResult CArchive2::Close() {
   directory_.shrink_to_fit();
   volumeSizes_.clear();
   cursor_ = -1;
+  opened_ = false;
   return result;
 }
 
