@@ -66,7 +66,11 @@ bool SetTimesOn(int fd, const char* path, const ZoFileTime* lastAccess, const Zo
   if (lastWrite) ts[1] = ToTimespec(*lastWrite);
   int rc = fd >= 0 ? futimens(fd, ts) : utimensat(AT_FDCWD, path, ts, 0);
   if (rc != 0) {
-    SetLastErrorFromErrno();
+    if (fd >= 0) {
+      SetLastErrorFromErrno();
+    } else {
+      SetLastErrorFromErrnoAt(path);
+    }
     return false;
   }
   return true;

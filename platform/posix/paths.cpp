@@ -98,7 +98,7 @@ uint32_t GetLongPath(const ZoChar* path, ZoChar* out, uint32_t capacity) {
   std::string native;
   if (!ToNativePath(path, &native)) return 0;
   if (access(native.c_str(), F_OK) != 0) {
-    SetLastErrorFromErrno();
+    SetLastErrorFromErrnoAt(native);
     return 0;
   }
   std::u16string text(path, Length(path));

@@ -209,6 +209,8 @@ TEST_F(FileTest, Times_SetOnHandleOrPathReadBackExactly) {
 
   EXPECT_FALSE(plat::GetFileTimes((dir_ / "missing").c_str(), &t));
   EXPECT_EQ(plat::LastError(), plat::kErrorFileNotFound);
+  EXPECT_FALSE(plat::SetFileTimes((dir_ / "missing").c_str(), nullptr, nullptr, &later));
+  EXPECT_EQ(plat::LastError(), plat::kErrorFileNotFound);
 }
 
 TEST_F(FileTest, Attributes_ReadOnlyRoundTripsAndGuardsDeletion) {
