@@ -220,7 +220,9 @@ int RunExtract(const Options& options) {
   bool cancelled = progress.Cancelled() || result == ARC_E_CANCELLED;
   // A file cut short by a cancel is not the entry: remove it rather than leave
   // a truncated file behind that looks complete.
-  if (cancelled && !progress.OpenItem().empty()) {
+  // (Only names without ".." are considered: the engine refuses the others
+  // before it writes, and this must never reach outside the destination.)
+  if (cancelled && !progress.OpenItem().empty() && progress.OpenItem().find(u"..") == String16::npos) {
     String16 partial = TargetPathOf(destination, progress.OpenItem(), options.flat);
     if (partial.compare(0, destination.size() + 1, destination + plat::kSeparator) == 0) {
       RemoveFileIfPresent(partial);

@@ -53,9 +53,13 @@ plat::StringView16 TailColumns(plat::StringView16 text, size_t columns) {
   return text.substr(start);
 }
 
-std::string CompactCount(uint64_t bytes) {
-  std::string text = FormatByteCount(bytes);
-  return text;
+// Columns of UTF-8 text: one per code point (continuation bytes do not count).
+size_t CountUtf8Columns(std::string_view utf8) {
+  size_t count = 0;
+  for (char c : utf8) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+  }
+  return count;
 }
 
 }  // namespace
@@ -73,7 +77,7 @@ std::string RenderProgressLine(uint64_t done, uint64_t total, plat::StringView16
   int percent = total == 0 ? 0 : static_cast<int>((static_cast<long double>(done) * 100.0L) / total);
   char head[16];
   std::snprintf(head, sizeof(head), "%3d%% ", percent);
-  std::string counts = " " + CompactCount(done) + " / " + CompactCount(total);
+  std::string counts = " " + FormatByteCount(done) + " / " + FormatByteCount(total);
   // Room: the head, a bar of 10 to 30 cells with brackets, the counts, a space
   // and the name; one column stays free so the cursor never wraps.
   int usable = columns - 1;
@@ -136,7 +140,7 @@ void ToolProgress::Draw(bool force) {
   std::string line = "\r" + RenderProgressLine(done, total, currentName_, columns);
   // Pad over what a longer previous line left behind.
   if (columns > 0) {
-    size_t shown = line.size() - 1;
+    size_t shown = CountUtf8Columns(line) - 1;  // the carriage return takes no column
     if (shown + 1 < static_cast<size_t>(columns)) line.append(static_cast<size_t>(columns) - 1 - shown, ' ');
   }
   plat::WriteText(plat::StandardStream::Error, line);
