@@ -229,23 +229,60 @@ TEST_F(WriterAdd, WrongModesAndMissingPathsAreRefused) {
   EXPECT_EQ(0, a.Close());
 }
 
-TEST_F(WriterAdd, FileThatEndsEarlyFailsItsEntryWithReadError) {
-  // A short read stands for a file that shrank after its size was taken.
-  RecordingProgress progress;
-  CArchive2 a;
-  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
-  plat::fault::FileFaults faults;
-  faults.shortReadNth = 1;
-  {
-    FaultScope scope(faults);
-    EXPECT_EQ(ARC_E_READ, a.AddEntryToArchive((tree + plat::kSeparator + u"big.txt").c_str(), ARC_COMPRESSION_ZIP, 6,
-                                              ARC_ADD_NO_TOTAL, nullptr));
+// Changes the file being added after its first block was read.
+class ChangingFileProgress : public RecordingProgress {
+ public:
+  ChangingFileProgress(std::u16string path, bool grow) : path_(std::move(path)), grow_(grow) {}
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    if (!changed_) {
+      changed_ = true;
+      plat::File f = plat::File::Open(path_.c_str(), plat::Access::Write, plat::kShareRead | plat::kShareWrite,
+                                      plat::Disposition::OpenExisting);
+      if (grow_) {
+        std::string more(1 << 20, 'G');
+        f.Seek(0, plat::SeekOrigin::End);
+        f.Write(more.data(), more.size());
+      } else {
+        f.Seek(300000, plat::SeekOrigin::Begin);
+        f.Truncate();
+      }
+      f.Close();
+    }
+    return RecordingProgress::AddProgress(low, high);
   }
-  EXPECT_TRUE(progress.HasError(ARC_ERROR_READ));
-  ASSERT_EQ(0, a.Close());
-  DecodedArchive d = Decode(ReadAll(archive));
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(0u, d.count) << "the failed entry never reaches the directory";
+
+ private:
+  std::u16string path_;
+  bool grow_;
+  bool changed_ = false;
+};
+
+TEST_F(WriterAdd, FileChangingWhileAddedNeverHangsTheAdd) {
+  for (uint32_t type : {ARC_COMPRESSION_NONE, ARC_COMPRESSION_ZIP}) {
+    for (bool grow : {false, true}) {
+      SCOPED_TRACE(std::to_string(type) + (grow ? " grows" : " shrinks"));
+      const std::u16string file = tree + plat::kSeparator + u"big.txt";
+      ASSERT_TRUE(ScratchFolder::WriteFile(file, big));
+      ChangingFileProgress progress(file, grow);
+      CArchive2 a;
+      ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
+      ZoResult r = a.AddEntryToArchive(file.c_str(), type, 6, ARC_ADD_NO_TOTAL, nullptr);
+      ASSERT_EQ(0, a.Close());
+      DecodedArchive d = Decode(ReadAll(archive));
+      ASSERT_TRUE(d.ok) << d.error;
+      if (!grow) {
+        EXPECT_EQ(ARC_E_READ, r);
+        EXPECT_TRUE(progress.HasError(ARC_ERROR_READ));
+        EXPECT_EQ(0u, d.count) << "the failed entry never reaches the directory";
+        continue;
+      }
+      // A file that grows is stored with the size its header announced.
+      EXPECT_EQ(0, r);
+      ASSERT_EQ(1u, d.count);
+      EXPECT_EQ(big.size(), d.central[0].f.size);
+      EXPECT_EQ(Crc(reinterpret_cast<const uint8_t*>(big.data()), big.size()), d.central[0].f.crcPlain);
+    }
+  }
 }
 
 TEST_F(WriterAdd, EntryAfterAPartlyWrittenOneStillLandsAtItsRecordedOffset) {
