@@ -182,12 +182,9 @@ int32_t ToolProgress::ReportStatus(int32_t code) {
     case ARC_EVENT_ADD_START:
     case ARC_EVENT_VERIFY_START:
       ++started_;
-      openItem_.assign(itemName, plat::BoundedLength(itemName, sizeof(itemName) / sizeof(itemName[0])));
-      currentName_ = openItem_;
+      lastStarted_.assign(itemName, plat::BoundedLength(itemName, sizeof(itemName) / sizeof(itemName[0])));
+      currentName_ = lastStarted_;
       Draw(false);
-      break;
-    case ARC_EVENT_FILE_END:
-      openItem_.clear();
       break;
     case ARC_EVENT_ASK_REPLACE:
     case ARC_EVENT_ASK_REPLACE_READONLY:

@@ -35,9 +35,9 @@ class ToolProgress : public CZoArchiveProgress {
   int Skipped() const { return skipped_; }
   // Files whose extraction, storing or verification started.
   int Started() const { return started_; }
-  // The entry name of a file phase that started and has not ended (extraction:
-  // the file that was being written when the operation stopped); empty otherwise.
-  const plat::String16& OpenItem() const { return openItem_; }
+  // The entry name of the last file phase that started (extraction: after a
+  // cancel, the file that may have been cut short); empty before any.
+  const plat::String16& LastStarted() const { return lastStarted_; }
   // True once the user cancelled (Ctrl-C or the Cancel answer).
   bool Cancelled() const;
   // Removes the progress line; call before printing a result.
@@ -62,7 +62,7 @@ class ToolProgress : public CZoArchiveProgress {
   int skipped_ = 0;
   int refusals_ = 0;
   int started_ = 0;
-  plat::String16 openItem_;
+  plat::String16 lastStarted_;
   plat::String16 currentName_;  // shown on the progress line
   uint64_t startTick_ = 0;
   uint64_t lastDrawTick_ = 0;
