@@ -192,6 +192,32 @@ TEST_F(WriterRewrite, AnnotateReplacesTheCommentInPlace) {
   EXPECT_EQ(ARC_E_OPEN_FAILED, missing.Annotate((dir / "none.ach").c_str(), u"x"));
 }
 
+// A rewrite of a damaged directory would silently drop the entries after the
+// damage; both rewrites refuse instead and leave the file alone.
+TEST_F(WriterRewrite, DamagedDirectoryIsNeverRewritten) {
+  DecodedArchive d = Decode(original);
+  std::vector<uint8_t> damaged = original;
+  damaged[d.central[1].fileOffset] ^= 0xFF;  // the second central entry's signature
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("d.txt"), "new d"));
+  for (bool append : {true, false}) {
+    SCOPED_TRACE(append ? "append" : "delete");
+    ASSERT_TRUE(WriteAll(archive, damaged));
+    RecordingProgress progress;
+    CArchive2 a;
+    ASSERT_GE(a.Open(archive.c_str(), append ? ARC_OPEN_APPEND : ARC_OPEN_DELETE, &progress), 0);
+    if (append) {
+      EXPECT_EQ(0, a.AddEntryToArchive(File("d.txt").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+      EXPECT_EQ(ARC_E_BAD_SIGNATURE, a.Close());
+    } else {
+      EXPECT_EQ(ARC_E_BAD_SIGNATURE, a.DeleteEntryFromArchive(u"a.txt", 0));
+      EXPECT_EQ(1, a.Close());
+    }
+    EXPECT_TRUE(progress.HasError(ARC_ERROR_SIGNATURE));
+    EXPECT_EQ(damaged, ReadAll(archive));
+    plat::DeleteFile(TempPath().c_str());
+  }
+}
+
 // Every way a rewrite can fail part-way leaves the original archive intact.
 TEST_F(WriterRewrite, FailedRewritesLeaveTheArchiveByteForByte) {
   ASSERT_TRUE(ScratchFolder::WriteFile(File("new.txt"), std::string(100000, 'n')));
