@@ -72,7 +72,8 @@ uint64_t CapacityFigure(const ZoChar* folder, const ZoChar* fileSystemName) {
 
 // Builds the stored name of `path` after `skip` units (the base folder), or of
 // `folder` plus the file name when a folder is given. Returns 0 (name in `out`,
-// possibly empty), or a failure already reported under `step`.
+// possibly empty), E_INVALIDARG for a POSIX name holding a backslash, or
+// ARC_E_BAD_NAME for a name of 260 units or more; the caller reports.
 static ZoResult MakeStoredNameText(const ZoChar* path, size_t skip, const ZoChar* folder, std::u16string* out) {
   out->clear();
   // `storedFolder`: the caller's stored folder, in which either slash separates.
