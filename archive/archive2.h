@@ -269,6 +269,13 @@ class CArchive2 {
   void DeleteMergedVolumes();
   // Append mode: whether the existing archive holds an entry of this stored name.
   bool ExistingEntryNamed(const std::u16string& storedName);
+  // The add operations' block buffers and deflate stream, kept from the first file
+  // to Close (archive_add.cpp).
+  struct WriterWork;
+  struct WriterWorkDeleter {
+    void operator()(WriterWork* work) const;
+  };
+  WriterWork* GetWriterWork();
 
   // ---- fields ----
   plat::File file_;                  // the archive (create mode: the new file)
@@ -314,6 +321,7 @@ class CArchive2 {
   // Append mode: the existing entries' names, case-folded and sorted, built on the
   // first replace question so that each question is a binary search.
   std::vector<std::u16string> existingNamesFolded_;
+  std::unique_ptr<WriterWork, WriterWorkDeleter> writerWork_;
 
   // Work buffers and inflater of the running extracting or verifying operation
   // (owned by that operation's scope; null between operations).
