@@ -292,30 +292,38 @@ bool CArchive2::ExistingEntryNamed(const std::u16string& storedName) {
 
 // ---- data steps ------------------------------------------------------------------
 
-namespace {
+// The block buffers and the deflate stream of the add operations, made on the
+// first file and reused for every later one (the stream is reset per file), so a
+// tree of small files does not allocate, clear and free half a megabyte of buffers
+// and a deflate state per file.
+struct CArchive2::WriterWork {
+  uint8_t in[arc::kBlockSize];
+  uint8_t out[kDeflateOutSize];
+  z_stream stream = {};
+  int streamLevel = -1;  // level the stream was made for; -1 none
+  ~WriterWork() {
+    if (streamLevel >= 0) deflateEnd(&stream);
+  }
+};
 
-using Buffer = std::unique_ptr<uint8_t[]>;
+void CArchive2::WriterWorkDeleter::operator()(WriterWork* work) const { delete work; }
 
-// Block buffers are sized to the file when it is smaller than a block, so that a
-// tree of small files does not allocate and clear half a megabyte per file.
-Buffer AllocateBuffer(size_t size) { return Buffer(new (std::nothrow) uint8_t[size]); }
-
-size_t BlockFor(uint64_t fileSize) {
-  return fileSize < arc::kBlockSize ? static_cast<size_t>(fileSize) + 1 : arc::kBlockSize;
+CArchive2::WriterWork* CArchive2::GetWriterWork() {
+  if (!writerWork_) writerWork_.reset(new (std::nothrow) WriterWork);
+  return writerWork_.get();
 }
-
-}  // namespace
 
 ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName) {
   const char* kStep = "NoCompressFile";
   ItemName(storedName);
   Status(ARC_EVENT_ADD_START);
-  const size_t block = BlockFor(header.uncompressedSize);
-  Buffer buffer = AllocateBuffer(block);
-  if (!buffer) {
+  WriterWork* work = GetWriterWork();
+  if (!work) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
   }
+  uint8_t* buffer = work->in;
+  const size_t block = arc::kBlockSize;
   uLong crcRead = crc32(0, nullptr, 0);
   uLong crcWritten = crcRead;
   uint64_t remaining = header.uncompressedSize;
@@ -323,16 +331,16 @@ ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& hea
   while (remaining > 0) {
     size_t want = remaining < block ? static_cast<size_t>(remaining) : block;
     size_t got = 0;
-    if (!source.Read(buffer.get(), want, &got) || got != want) {
+    if (!source.Read(buffer, want, &got) || got != want) {
       ReportFailure(ARC_ERROR_READ, kStep);
       return ARC_E_READ;
     }
-    crcRead = crc32(crcRead, buffer.get(), static_cast<uInt>(got));
-    if (!Out().Write(buffer.get(), got)) {
+    crcRead = crc32(crcRead, buffer, static_cast<uInt>(got));
+    if (!Out().Write(buffer, got)) {
       ReportFailure(ARC_ERROR_WRITE, kStep);
       return ARC_E_WRITE;
     }
-    crcWritten = crc32(crcWritten, buffer.get(), static_cast<uInt>(got));
+    crcWritten = crc32(crcWritten, buffer, static_cast<uInt>(got));
     remaining -= got;
     written += got;
     writePos_ += got;
@@ -361,26 +369,29 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
     Status(ARC_EVENT_FILE_END);
     return 0;
   }
-  const size_t block = BlockFor(header.uncompressedSize);
-  // One block's worst-case output: the block plus 1 % plus 12 bytes (264,777 for a
-  // whole block).
-  const size_t outSize = block == arc::kBlockSize ? kDeflateOutSize : block + block / 100 + 13;
-  Buffer in = AllocateBuffer(block);
-  Buffer out = AllocateBuffer(outSize);
-  if (!in || !out) {
+  WriterWork* work = GetWriterWork();
+  if (!work) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
   }
-  z_stream stream = {};
-  if (deflateInit2(&stream, static_cast<int>(header.compressionLevel), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
-      Z_OK) {
-    ReportFailure(ARC_ERROR_MEMORY, kStep);
-    return E_OUTOFMEMORY;
+  const int level = static_cast<int>(header.compressionLevel);
+  z_stream& stream = work->stream;
+  if (work->streamLevel == level) {
+    deflateReset(&stream);  // also after a file that failed half-way
+  } else {
+    if (work->streamLevel >= 0) deflateEnd(&stream);
+    work->streamLevel = -1;
+    stream = z_stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      ReportFailure(ARC_ERROR_MEMORY, kStep);
+      return E_OUTOFMEMORY;
+    }
+    work->streamLevel = level;
   }
-  struct StreamEnd {
-    z_stream* s;
-    ~StreamEnd() { deflateEnd(s); }
-  } streamEnd{&stream};
+  uint8_t* const in = work->in;
+  uint8_t* const out = work->out;
+  const size_t block = arc::kBlockSize;
+  const size_t outSize = kDeflateOutSize;
 
   uLong crcRead = crc32(0, nullptr, 0);
   uLong crcWritten = crcRead;
@@ -390,7 +401,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
   // stream ends), writing every piece of output. 0, or a reported failure.
   auto pump = [&](int flush) -> ZoResult {
     for (;;) {
-      stream.next_out = out.get();
+      stream.next_out = out;
       stream.avail_out = static_cast<uInt>(outSize);
       int z = deflate(&stream, flush);
       if (z == Z_MEM_ERROR) {
@@ -403,11 +414,11 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
       }
       size_t produced = outSize - stream.avail_out;
       if (produced > 0) {
-        if (!Out().Write(out.get(), produced)) {
+        if (!Out().Write(out, produced)) {
           ReportFailure(ARC_ERROR_WRITE, kStep);
           return ARC_E_WRITE;
         }
-        crcWritten = crc32(crcWritten, out.get(), static_cast<uInt>(produced));
+        crcWritten = crc32(crcWritten, out, static_cast<uInt>(produced));
         packed += produced;
         writePos_ += produced;
       }
@@ -423,7 +434,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
   while (remaining > 0) {
     size_t want = remaining < block ? static_cast<size_t>(remaining) : block;
     size_t got = 0;
-    if (!source.Read(in.get(), want, &got) || got != want) {
+    if (!source.Read(in, want, &got) || got != want) {
       ReportFailure(ARC_ERROR_READ, kStep);
       return ARC_E_READ;
     }
@@ -433,8 +444,8 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
       int32_t p = progress_->AddProgress64(got);
       if (p < 0) return p;
     }
-    crcRead = crc32(crcRead, in.get(), static_cast<uInt>(got));
-    stream.next_in = in.get();
+    crcRead = crc32(crcRead, in, static_cast<uInt>(got));
+    stream.next_in = in;
     stream.avail_in = static_cast<uInt>(got);
     ZoResult r = pump(Z_NO_FLUSH);
     if (r < 0) return r;

@@ -108,6 +108,7 @@ ZoResult CArchive2::AddCentralDirectory() {
   if (mode_ != ARC_OPEN_CREATE && mode_ != ARC_OPEN_APPEND) return E_FAIL;
   existingNamesFolded_.clear();  // the replace questions are over
   existingNamesFolded_.shrink_to_fit();
+  writerWork_.reset();  // and so are the data steps
   if (!entryList_) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
