@@ -122,7 +122,18 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddEntryToArchive", static_cast<uint64_t>(level));
     return E_INVALIDARG;
   }
-  if (IsSpaceForAddEntry(path, flags) != 0) {
+  // One walk serves the room check and the announced total (IsSpaceForAddEntry
+  // and GetSizeAddEntry would walk the tree once each).
+  uint64_t size = 0, count = 0;
+  const ZoResult measured = MeasureAddEntry(path, flags, &size, &count);
+  uint64_t needed = size;
+  if (mode_ == ARC_OPEN_APPEND) {
+    int64_t archiveSize = GetArchiveSize();
+    if (archiveSize > 0) needed += static_cast<uint64_t>(archiveSize);
+  }
+  ZoChar archiveFolder[ZO_MAX_PATH] = {};
+  ZoGetPathNameFromFilePath(archivePath_, archiveFolder, ZO_MAX_PATH);
+  if ((mode_ != ARC_OPEN_CREATE && mode_ != ARC_OPEN_APPEND) || needed / 1024 > WriterCapacityFigure(archiveFolder)) {
     ReportFailure(ARC_ERROR_DISK_SPACE, "AddEntryToArchive");
     return ARC_E_DISK_FULL;
   }
@@ -132,9 +143,8 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
     if (flags & ARC_ADD_NO_TOTAL) {
       progress_->SetItemName(path);
     } else {
-      int64_t size = 0;
-      result = GetSizeAddEntry(path, size, flags);
-      progress_->BeginItem64(path, static_cast<uint64_t>(size));
+      result = measured;
+      progress_->BeginItem64(path, size);
     }
   }
   addCompressionType_ = compression;

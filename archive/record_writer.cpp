@@ -26,9 +26,18 @@ bool WriteUtf16(plat::File& file, const ZoChar* text, size_t units) {
 }
 
 bool WriteLocalHead(plat::File& file, const LocalEntryHeader& header, const ZoChar* name) {
-  uint8_t fixed[kLocalHeaderSize];
-  header.Encode(fixed);
-  return file.Write(fixed, sizeof(fixed)) && WriteUtf16(file, name, header.nameLength);
+  // Header and name in one write: names written here are below 260 units.
+  uint8_t bytes[kLocalHeaderSize + 2 * kNameCapacity];
+  header.Encode(bytes);
+  if (header.nameLength >= kNameCapacity) {
+    return file.Write(bytes, kLocalHeaderSize) && WriteUtf16(file, name, header.nameLength);
+  }
+  size_t used = kLocalHeaderSize;
+  for (uint32_t k = 0; k < header.nameLength; ++k) {
+    bytes[used++] = static_cast<uint8_t>(name[k]);
+    bytes[used++] = static_cast<uint8_t>(name[k] >> 8);
+  }
+  return file.Write(bytes, used);
 }
 
 bool WriteCentralEntry(plat::File& file, const CentralDirectoryEntry& entry, const ZoChar* name) {
