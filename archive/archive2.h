@@ -326,6 +326,10 @@ class CArchive2 {
   // Work buffers and inflater of the running extracting or verifying operation
   // (owned by that operation's scope; null between operations).
   struct ExtractWork* work_ = nullptr;
+  // The buffers of the last operation, kept for the next one until Close or the
+  // destructor, so that per-entry calls (VerifyEntryComplete in a loop) do not
+  // allocate and clear half a megabyte each time.
+  struct ExtractWork* workCache_ = nullptr;
 
   friend class VolumeReader;
   friend class EntryStream;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archive2.h"
+#include "archive/entry_stream.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -34,6 +35,7 @@ CArchive2::CArchive2() = default;
 CArchive2::~CArchive2() {
   // The destructor writes nothing: it only releases what is still held.
   if (entryList_) ZoList_Destroy(entryList_);
+  ReleaseExtractWork(workCache_);
 }
 
 void CArchive2::ReportFailure(int32_t code, const char* step, const ZoChar* detail) {
@@ -337,6 +339,8 @@ ZoResult CArchive2::Close() {
   volumeSizes_.clear();
   cursor_ = -1;
   opened_ = false;
+  ReleaseExtractWork(workCache_);
+  workCache_ = nullptr;
   return result;
 }
 

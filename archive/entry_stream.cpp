@@ -18,14 +18,34 @@ bool ExtractWork::Allocate() {
 }
 
 bool WorkScope::Begin(const char* step) {
-  work_ = new (std::nothrow) ExtractWork();
-  if (!work_ || !work_->Allocate()) {
-    archive_.ReportFailure(ARC_ERROR_MEMORY, step);
-    return false;
+  if (archive_.workCache_) {
+    work_ = archive_.workCache_;
+    archive_.workCache_ = nullptr;
+  } else {
+    work_ = new (std::nothrow) ExtractWork();
+    if (!work_ || !work_->Allocate()) {
+      delete work_;
+      work_ = nullptr;
+      archive_.ReportFailure(ARC_ERROR_MEMORY, step);
+      return false;
+    }
   }
+  work_->verifiedFolder.clear();  // links may have changed since the last operation
   archive_.work_ = work_;
   return true;
 }
+
+WorkScope::~WorkScope() {
+  if (!work_) return;
+  if (archive_.work_ == work_) archive_.work_ = nullptr;
+  if (!archive_.workCache_) {
+    archive_.workCache_ = work_;
+  } else {
+    delete work_;
+  }
+}
+
+void ReleaseExtractWork(ExtractWork* work) { delete work; }
 
 namespace {
 

@@ -36,10 +36,9 @@ struct ExtractWork {
 class WorkScope {
  public:
   explicit WorkScope(CArchive2& archive) : archive_(archive) {}
-  ~WorkScope() {
-    if (archive_.work_ == work_) archive_.work_ = nullptr;
-    delete work_;
-  }
+  // Hands the buffers back to the archive's cache (or frees them when the cache
+  // is taken).
+  ~WorkScope();
   WorkScope(const WorkScope&) = delete;
   WorkScope& operator=(const WorkScope&) = delete;
   // False (after reporting ARC_ERROR_MEMORY with `step`) when out of memory.
@@ -49,6 +48,9 @@ class WorkScope {
   CArchive2& archive_;
   ExtractWork* work_ = nullptr;
 };
+
+// Frees cached buffers (Close and the destructor).
+void ReleaseExtractWork(ExtractWork* work);
 
 class EntrySink {
  public:
