@@ -241,12 +241,14 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
     const std::u16string folder = target.substr(0, folderEnd);
     const bool folderKnown = folderEnd >= relativeStart && folder == work.verifiedFolder;
 
-    // A link anywhere below the destination would redirect the file: refuse.
-    if ((!folderKnown && !PrepareFolders(target, relativeStart, false)) || plat::IsLink(target.c_str())) {
+    // A link anywhere below the destination would redirect the file: refuse. (The
+    // target's attributes report a link itself as a reparse point, unfollowed.)
+    const uint32_t existing = plat::GetAttributes(target.c_str());
+    const bool targetIsLink = existing != ZO_INVALID_ATTRIBUTES && (existing & ZO_ATTR_REPARSE_POINT) != 0;
+    if ((!folderKnown && !PrepareFolders(target, relativeStart, false)) || targetIsLink) {
       ReportFailure(ARC_ERROR_CREATE, kStep, target.c_str());
       return ARC_E_OPEN_FAILED;
     }
-    const uint32_t existing = plat::GetAttributes(target.c_str());
     if (existing != ZO_INVALID_ATTRIBUTES) {
       if (!(extractFlags_ & ARC_EXTRACT_OVERWRITE) && progress_) {
         const ZoResult answer = AskReplace(target.c_str(), (existing & ZO_ATTR_READONLY) != 0);
@@ -304,7 +306,8 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   uint32_t mode = 0;
   // Permission bits from a POSIX-built archive; set-id and sticky bits are never restored.
   if (arc::DecodePosixMode(record.reserved4, &mode)) plat::SetPosixMode(target.c_str(), mode & 0777);
-  plat::SetAttributes(target.c_str(), record.attributes);
+  // A new file already carries the archive bit alone; other attributes are set.
+  if (record.attributes != ZO_ATTR_ARCHIVE) plat::SetAttributes(target.c_str(), record.attributes);
   if (totals.crcWritten != record.crcUncompressed || totals.crcRead != record.crcCompressed ||
       totals.produced != record.uncompressedSize) {
     ReportFailure(ARC_ERROR_CRC, step, entry.name.c_str());

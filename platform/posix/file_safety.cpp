@@ -37,9 +37,7 @@ File File::CreateNoFollow(const ZoChar* path, uint32_t posixMode) {
     SetLastError(kErrorAccessDenied);
     return File();
   }
-  // Back to blocking writes for the regular file.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // O_NONBLOCK stays: it has no effect on reads and writes of a regular file.
   return File(fd);
 }
 
