@@ -136,130 +136,130 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
 
   opened_ = false;
   auto dispatch = [&]() -> ZoResult {
-  switch (mode) {
-    case ARC_OPEN_CREATE: {
-      file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
-      if (!file_) {
-        // The step text of a failed create is the path itself.
-        if (progress_) {
-          progress_->SetItemName(full);
-          progress_->ReportError(ARC_ERROR_CREATE);
+    switch (mode) {
+      case ARC_OPEN_CREATE: {
+        file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+        if (!file_) {
+          // The step text of a failed create is the path itself.
+          if (progress_) {
+            progress_->SetItemName(full);
+            progress_->ReportError(ARC_ERROR_CREATE);
+          }
+          return ARC_E_OPEN_FAILED;
         }
-        return ARC_E_OPEN_FAILED;
+        outIsFile_ = true;
+        writePos_ = 0;
+        entriesWritten_ = 0;
+        volumeCount_ = 1;
+        modified_ = 1;
+        return createList();
       }
-      outIsFile_ = true;
-      writePos_ = 0;
-      entriesWritten_ = 0;
-      volumeCount_ = 1;
-      modified_ = 1;
-      return createList();
-    }
-    case ARC_OPEN_READ: {
-      if (plat::GetAttributes(full) == ZO_INVALID_ATTRIBUTES) {
-        ReportFailure(ARC_ERROR_FILE_MISSING, "open read");
-        return ARC_E_FILE_NOT_FOUND;
-      }
-      file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
-      if (!file_) {
-        ReportFailure(ARC_ERROR_CREATE, "open read");
-        return ARC_E_OPEN_FAILED;
-      }
-      ZoResult r = load();
-      if (r == E_OUTOFMEMORY) {
-        file_.Close();
-        return r;
-      }
-      if (r < 0) {
-        file_.Close();
-        ReportFailure(ARC_ERROR_SIGNATURE, "open read");
-        return ARC_E_BAD_SIGNATURE;
-      }
-      outIsFile_ = true;
-      entriesWritten_ = end_.entryCount;
-      // 1 tells the caller that the directory is damaged (the queries still answer
-      // for the entries before the damage).
-      return directoryDamaged_ ? 1 : 0;
-    }
-    case ARC_OPEN_APPEND:
-    case ARC_OPEN_DELETE: {
-      const char* step = mode == ARC_OPEN_APPEND ? "Open Append" : "Open Delete";
-      file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
-      if (!file_) {
-        ReportFailure(ARC_ERROR_OPEN_INPUT, step);
-        return ARC_E_OPEN_FAILED;
-      }
-      ZoResult r = load();
-      if (r == E_OUTOFMEMORY) return r;
-      if (r < 0 || volumeCount_ > 1) {
-        ReportFailure(r < 0 ? ARC_ERROR_SIGNATURE : ARC_ERROR_MODE, step);
-        return ARC_E_BAD_SIGNATURE;
-      }
-      if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
-        ReportFailure(ARC_ERROR_CREATE, step, full);
-        return ARC_E_OPEN_FAILED;
-      }
-      outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
-      if (!outFile_) {
-        if (progress_) {
-          progress_->SetItemName(tempPath_);
-          progress_->ReportError(ARC_ERROR_CREATE);
+      case ARC_OPEN_READ: {
+        if (plat::GetAttributes(full) == ZO_INVALID_ATTRIBUTES) {
+          ReportFailure(ARC_ERROR_FILE_MISSING, "open read");
+          return ARC_E_FILE_NOT_FOUND;
         }
-        return ARC_E_OPEN_FAILED;
-      }
-      writePos_ = 0;
-      entriesWritten_ = mode == ARC_OPEN_APPEND ? 0 : end_.entryCount;
-      r = copyStub();
-      if (r < 0) return r;
-      return createList();
-    }
-    case ARC_OPEN_SEA: {
-      file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
-      if (!file_) {
-        ReportFailure(ARC_ERROR_OPEN_INPUT, "Open SEA");
-        return ARC_E_OPEN_FAILED;
-      }
-      ZoResult r = load();
-      if (r == E_OUTOFMEMORY) return r;
-      if (r < 0) {
-        ReportFailure(ARC_ERROR_SIGNATURE, "Open SEA");
-        return ARC_E_BAD_SIGNATURE;
-      }
-      entriesWritten_ = end_.entryCount;
-      writePos_ = 0;
-      return 0;
-    }
-    case ARC_OPEN_MULTIVOL: {
-      file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareRead, plat::Disposition::OpenExisting);
-      if (!file_) {
-        ReportFailure(ARC_ERROR_OPEN_INPUT, "OpenMultiVol");
-        return ARC_E_OPEN_FAILED;
-      }
-      ZoResult r = load();
-      if (r == E_OUTOFMEMORY) return r;
-      if (r < 0) {
-        ReportFailure(ARC_ERROR_SIGNATURE, "OpenMultiVol");
-        return ARC_E_BAD_SIGNATURE;
-      }
-      if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
-        ReportFailure(ARC_ERROR_CREATE, "OpenMultiVol", full);
-        return ARC_E_OPEN_FAILED;
-      }
-      outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
-      if (!outFile_) {
-        if (progress_) {
-          progress_->SetItemName(tempPath_);
-          progress_->ReportError(ARC_ERROR_CREATE);
+        file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+        if (!file_) {
+          ReportFailure(ARC_ERROR_CREATE, "open read");
+          return ARC_E_OPEN_FAILED;
         }
-        return ARC_E_OPEN_FAILED;
+        ZoResult r = load();
+        if (r == E_OUTOFMEMORY) {
+          file_.Close();
+          return r;
+        }
+        if (r < 0) {
+          file_.Close();
+          ReportFailure(ARC_ERROR_SIGNATURE, "open read");
+          return ARC_E_BAD_SIGNATURE;
+        }
+        outIsFile_ = true;
+        entriesWritten_ = end_.entryCount;
+        // 1 tells the caller that the directory is damaged (the queries still answer
+        // for the entries before the damage).
+        return directoryDamaged_ ? 1 : 0;
       }
-      entriesWritten_ = end_.entryCount;
-      writePos_ = 0;
-      return copyStub();
+      case ARC_OPEN_APPEND:
+      case ARC_OPEN_DELETE: {
+        const char* step = mode == ARC_OPEN_APPEND ? "Open Append" : "Open Delete";
+        file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+        if (!file_) {
+          ReportFailure(ARC_ERROR_OPEN_INPUT, step);
+          return ARC_E_OPEN_FAILED;
+        }
+        ZoResult r = load();
+        if (r == E_OUTOFMEMORY) return r;
+        if (r < 0 || volumeCount_ > 1) {
+          ReportFailure(r < 0 ? ARC_ERROR_SIGNATURE : ARC_ERROR_MODE, step);
+          return ARC_E_BAD_SIGNATURE;
+        }
+        if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
+          ReportFailure(ARC_ERROR_CREATE, step, full);
+          return ARC_E_OPEN_FAILED;
+        }
+        outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+        if (!outFile_) {
+          if (progress_) {
+            progress_->SetItemName(tempPath_);
+            progress_->ReportError(ARC_ERROR_CREATE);
+          }
+          return ARC_E_OPEN_FAILED;
+        }
+        writePos_ = 0;
+        entriesWritten_ = mode == ARC_OPEN_APPEND ? 0 : end_.entryCount;
+        r = copyStub();
+        if (r < 0) return r;
+        return createList();
+      }
+      case ARC_OPEN_SEA: {
+        file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+        if (!file_) {
+          ReportFailure(ARC_ERROR_OPEN_INPUT, "Open SEA");
+          return ARC_E_OPEN_FAILED;
+        }
+        ZoResult r = load();
+        if (r == E_OUTOFMEMORY) return r;
+        if (r < 0) {
+          ReportFailure(ARC_ERROR_SIGNATURE, "Open SEA");
+          return ARC_E_BAD_SIGNATURE;
+        }
+        entriesWritten_ = end_.entryCount;
+        writePos_ = 0;
+        return 0;
+      }
+      case ARC_OPEN_MULTIVOL: {
+        file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareRead, plat::Disposition::OpenExisting);
+        if (!file_) {
+          ReportFailure(ARC_ERROR_OPEN_INPUT, "OpenMultiVol");
+          return ARC_E_OPEN_FAILED;
+        }
+        ZoResult r = load();
+        if (r == E_OUTOFMEMORY) return r;
+        if (r < 0) {
+          ReportFailure(ARC_ERROR_SIGNATURE, "OpenMultiVol");
+          return ARC_E_BAD_SIGNATURE;
+        }
+        if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
+          ReportFailure(ARC_ERROR_CREATE, "OpenMultiVol", full);
+          return ARC_E_OPEN_FAILED;
+        }
+        outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+        if (!outFile_) {
+          if (progress_) {
+            progress_->SetItemName(tempPath_);
+            progress_->ReportError(ARC_ERROR_CREATE);
+          }
+          return ARC_E_OPEN_FAILED;
+        }
+        entriesWritten_ = end_.entryCount;
+        writePos_ = 0;
+        return copyStub();
+      }
+      default:
+        ReportFailure(ARC_ERROR_MODE, "Open Main");
+        return E_NOTIMPL;
     }
-    default:
-      ReportFailure(ARC_ERROR_MODE, "Open Main");
-      return E_NOTIMPL;
-  }
   };
   const ZoResult result = dispatch();
   opened_ = result >= 0;

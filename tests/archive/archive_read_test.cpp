@@ -327,6 +327,26 @@ TEST_F(ReadTest, ValidateEntry_ReportsCrcMismatchAndReadFailureAsWhatTheyAre) {
   EXPECT_TRUE(pastProgress.HasError(ARC_ERROR_READ, u"ValidateEntryData"));
 }
 
+// Cancels at the first block the engine reports.
+class CancellingProgress : public RecordingProgress {
+ public:
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    status = ARC_E_CANCELLED;
+    return CZoArchiveProgress::AddProgress(low, high);
+  }
+};
+
+TEST_F(ReadTest, ValidateEntry_ReturnsACancelAsACancel) {
+  std::u16string path = Put("cancel.ach", testarc::Build(TwoEntries()));
+  CancellingProgress progress;
+  CArchive2 archive;
+  ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);
+  EXPECT_EQ(archive.ValidateEntry(2), ARC_E_CANCELLED);
+  EXPECT_EQ(archive.ValidateEntry(u"*.*"), ARC_E_CANCELLED);
+  EXPECT_EQ(archive.VerifyAll(), ARC_E_CANCELLED);
+  EXPECT_TRUE(progress.Errors().empty());  // no CRC event for a cancel
+}
+
 TEST_F(ReadTest, ByIndexQueries_FollowDirectoryOrder) {
   ArchiveSpec spec;
   for (int i = 0; i < 52; ++i) spec.entries.push_back(testarc::File(plat::U16("f" + std::to_string(i) + ".txt"), "x"));
