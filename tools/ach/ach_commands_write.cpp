@@ -85,6 +85,23 @@ uint32_t AddFlags(const Options& options) {
   return flags;
 }
 
+// Opens `target` for a command the engine carries out as a rewrite into *temp
+// (RewriteTempPath beside the target). On failure returns null, having removed
+// the temporary file only when this Open made it, never a file that was there
+// before.
+std::unique_ptr<CArchive2> OpenForRewrite(const String16& target, uint32_t mode, ToolProgress& progress,
+                                          String16* temp) {
+  *temp = RewriteTempPath(target);
+  bool tempExisted = plat::Exists(temp->c_str());
+  auto archive = std::make_unique<CArchive2>();
+  if (!OpenArchive(*archive, target, mode, progress)) {
+    archive.reset();
+    if (!tempExisted) RemoveFileIfPresent(*temp);
+    return nullptr;
+  }
+  return archive;
+}
+
 }  // namespace
 
 int RunCreate(const Options& options) {
@@ -139,17 +156,11 @@ int RunAdd(const Options& options) {
   if (!CheckFolderOperands(options)) return kExitUsage;
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
-  String16 temp = RewriteTempPath(target);
-  bool tempExisted = plat::Exists(temp.c_str());
   ReplacePolicy policy = options.replaceEntries ? ReplacePolicy::Overwrite : ReplacePolicy::Ask;
   ToolProgress progress(policy, QuestionSubject::Entry, CanAsk(), ShowBar());
-  auto archive = std::make_unique<CArchive2>();
-  if (!OpenArchive(*archive, target, ARC_OPEN_APPEND, progress)) {
-    archive.reset();
-    // Remove what this Open made, never a file that was there before.
-    if (!tempExisted) RemoveFileIfPresent(temp);
-    return kExitFailure;
-  }
+  String16 temp;
+  std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_APPEND, progress, &temp);
+  if (!archive) return kExitFailure;
   int nothingFound = 0;
   ZoResult result = AddPaths(*archive, options, progress, AddFlags(options), &nothingFound);
   if (result < 0 || progress.Errors() > 0) {
@@ -178,15 +189,10 @@ int RunAdd(const Options& options) {
 int RunDelete(const Options& options) {
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
-  String16 temp = RewriteTempPath(target);
-  bool tempExisted = plat::Exists(temp.c_str());
   ToolProgress progress(ReplacePolicy::Skip, QuestionSubject::Entry, false, ShowBar());
-  auto archive = std::make_unique<CArchive2>();
-  if (!OpenArchive(*archive, target, ARC_OPEN_DELETE, progress)) {
-    archive.reset();
-    if (!tempExisted) RemoveFileIfPresent(temp);
-    return kExitFailure;
-  }
+  String16 temp;
+  std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_DELETE, progress, &temp);
+  if (!archive) return kExitFailure;
   std::vector<String16> patterns;
   for (const String16& typed : options.operands) patterns.push_back(ToEntryName(typed));
   std::vector<int> selected;
@@ -354,15 +360,10 @@ int RunUnsfx(const Options& options) {
 int RunSplit(const Options& options) {
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
-  String16 temp = RewriteTempPath(target);
-  bool tempExisted = plat::Exists(temp.c_str());
   ToolProgress progress(ReplacePolicy::Skip, QuestionSubject::File, false, ShowBar());
-  auto archive = std::make_unique<CArchive2>();
-  if (!OpenArchive(*archive, target, ARC_OPEN_MULTIVOL, progress)) {
-    archive.reset();
-    if (!tempExisted) RemoveFileIfPresent(temp);
-    return kExitFailure;
-  }
+  String16 temp;
+  std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_MULTIVOL, progress, &temp);
+  if (!archive) return kExitFailure;
   if (archive->GetMultiVolumeStatus() > 1) {
     archive->Close();
     ErrorLine(plat::ToUtf8(target) + " is already split into volumes");
@@ -407,15 +408,10 @@ int RunSplit(const Options& options) {
 int RunMerge(const Options& options) {
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
-  String16 temp = RewriteTempPath(target);
-  bool tempExisted = plat::Exists(temp.c_str());
   ToolProgress progress(ReplacePolicy::Skip, QuestionSubject::File, false, ShowBar());
-  auto archive = std::make_unique<CArchive2>();
-  if (!OpenArchive(*archive, target, ARC_OPEN_MULTIVOL, progress)) {
-    archive.reset();
-    if (!tempExisted) RemoveFileIfPresent(temp);
-    return kExitFailure;
-  }
+  String16 temp;
+  std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_MULTIVOL, progress, &temp);
+  if (!archive) return kExitFailure;
   if (archive->GetMultiVolumeStatus() < 2) {
     archive->Close();
     ErrorLine(plat::ToUtf8(target) + " is not split into volumes");
