@@ -30,4 +30,16 @@ mib() { printf '%.1f' "$(echo "$bytes / 1048576 / $1" | bc -l)"; }
 echo "ach extract: $t_ach s ($(mib "$t_ach") MiB/s)"
 echo "unzip:       $t_unzip s ($(mib "$t_unzip") MiB/s)"
 echo "ratio ach / unzip: $(ratio "$t_ach" "$t_unzip")"
-if [[ -x $limit ]]; then "$limit" "$mb" "$work"; fi
+if [[ -x $limit ]]; then
+  # The limit re-creates the same tree with nothing but inflate, CRC-32 and
+  # writes; best of three like the tools above.
+  best=""
+  for i in 1 2 3; do
+    rm -rf "$work/outl"
+    t=$("$limit" --tree "$work/tree" "$work/outl" | sed -n 's/^limit seconds: //p')
+    if [[ -z $best ]] || (( $(echo "$t < $best" | bc -l) )); then best=$t; fi
+  done
+  diff -r tree outl >/dev/null || { echo "the limit program wrote a different tree" >&2; exit 1; }
+  echo "limit (inflate+crc+write of the same files): $best s ($(mib "$best") MiB/s)"
+  echo "ratio ach / limit: $(ratio "$t_ach" "$best")  (1.15 or below is within 15% of the limit)"
+fi

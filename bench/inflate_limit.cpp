@@ -4,9 +4,14 @@
 // ratio between the two shows what the engine's own work costs.
 //
 //   bench_inflate_limit [MEGABYTES] [FOLDER]     (default 64 MB, the temp folder)
+//   bench_inflate_limit --tree TREE OUTDIR
 //
-// The input is generated: text-like lines with some repetition, close to what
-// packages hold; it is deflated in memory at level 6 first (not timed).
+// The first form generates its input: text-like lines with some repetition,
+// close to what packages hold; it is deflated in memory at level 6 first (not
+// timed). The second takes every file of TREE, deflates each in memory (not
+// timed), then times re-creating the tree below OUTDIR: folders created, each
+// file inflated, both CRCs taken and the bytes written -- the same files an
+// extraction of that tree writes, so the two times compare directly.
 #include <zlib.h>
 
 #include <algorithm>
@@ -15,6 +20,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "platform/directory.h"
 
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -60,9 +67,121 @@ bool Deflate(const std::vector<unsigned char>& in, std::vector<unsigned char>* o
   return result == Z_STREAM_END;
 }
 
+
+struct PackedFile {
+  plat::String16 relative;  // below the tree, native separators
+  std::vector<unsigned char> packed;
+  uint32_t crc = 0;
+  uint64_t size = 0;
+};
+
+bool ReadWhole(const plat::String16& path, std::vector<unsigned char>* out) {
+  plat::File file = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+  uint64_t size = 0;
+  if (!file || !file.Size(&size)) return false;
+  out->resize(static_cast<size_t>(size));
+  size_t got = 0;
+  return file.Read(out->data(), out->size(), &got) && got == out->size();
+}
+
+// Collects the tree's folders (in creation order) and deflated files.
+bool Collect(const plat::String16& root, const plat::String16& relative, std::vector<plat::String16>* folders,
+             std::vector<PackedFile>* files) {
+  plat::String16 folder = relative.empty() ? root : root + plat::kSeparator + relative;
+  plat::DirectoryLister lister;
+  if (!lister.Open(folder.c_str(), u"*")) return false;
+  plat::DirectoryEntry entry;
+  while (lister.Next(&entry)) {
+    if (entry.name == u"." || entry.name == u"..") continue;
+    plat::String16 child = relative.empty() ? entry.name : relative + plat::kSeparator + entry.name;
+    if (entry.attributes & ZO_ATTR_REPARSE_POINT) continue;
+    if (entry.attributes & ZO_ATTR_DIRECTORY) {
+      folders->push_back(child);
+      if (!Collect(root, child, folders, files)) return false;
+      continue;
+    }
+    std::vector<unsigned char> data;
+    if (!ReadWhole(root + plat::kSeparator + child, &data)) return false;
+    PackedFile file;
+    file.relative = child;
+    file.size = data.size();
+    file.crc = static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
+    if (!Deflate(data, &file.packed)) return false;
+    files->push_back(std::move(file));
+  }
+  return true;
+}
+
+int RunTree(const char* treeArg, const char* outArg) {
+  plat::String16 root = plat::FromUtf8(treeArg);
+  plat::String16 out = plat::FromUtf8(outArg);
+  std::vector<plat::String16> folders;
+  std::vector<PackedFile> files;
+  if (!Collect(root, u"", &folders, &files)) {
+    std::fprintf(stderr, "cannot read the tree %s\n", treeArg);
+    return 1;
+  }
+  std::vector<unsigned char> output(kOutputBlock);
+  uint64_t produced = 0, packedBytes = 0;
+  auto start = std::chrono::steady_clock::now();
+  plat::CreateDirectory(out.c_str());
+  for (const auto& folder : folders) plat::CreateDirectory((out + plat::kSeparator + folder).c_str());
+  for (const auto& entry : files) {
+    plat::String16 target = out + plat::kSeparator + entry.relative;
+    plat::File file = plat::File::Open(target.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
+    if (!file) {
+      std::fprintf(stderr, "cannot create %s\n", plat::ToUtf8(target).c_str());
+      return 1;
+    }
+    z_stream stream{};
+    inflateInit2(&stream, -15);
+    uint32_t crc = 0, packedCrc = 0;
+    size_t offset = 0;
+    int result = Z_OK;
+    while (result != Z_STREAM_END) {
+      if (stream.avail_in == 0 && offset < entry.packed.size()) {
+        size_t take = std::min(kInputBlock, entry.packed.size() - offset);
+        packedCrc = static_cast<uint32_t>(crc32(packedCrc, entry.packed.data() + offset, static_cast<uInt>(take)));
+        stream.next_in = const_cast<unsigned char*>(entry.packed.data()) + offset;
+        stream.avail_in = static_cast<uInt>(take);
+        offset += take;
+      }
+      stream.next_out = output.data();
+      stream.avail_out = static_cast<uInt>(output.size());
+      result = inflate(&stream, Z_NO_FLUSH);
+      if (result != Z_OK && result != Z_STREAM_END) {
+        std::fprintf(stderr, "inflate failed: %d\n", result);
+        return 1;
+      }
+      size_t got = output.size() - stream.avail_out;
+      if (got > 0) {
+        crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(got)));
+        if (!file.Write(output.data(), got)) {
+          std::fprintf(stderr, "write failed\n");
+          return 1;
+        }
+        produced += got;
+      }
+    }
+    inflateEnd(&stream);
+    packedBytes += entry.packed.size();
+    if (!file.Close() || crc != entry.crc || (packedCrc == 0 && entry.size != 0 && entry.packed.empty())) {
+      std::fprintf(stderr, "output check failed for %s\n", plat::ToUtf8(target).c_str());
+      return 1;
+    }
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double mb = static_cast<double>(produced) / (1024.0 * 1024.0);
+  std::printf("inflate+crc+write limit: %zu files, %.1f MiB out of %.1f MiB packed in %.3f s = %.1f MiB/s\n", files.size(), mb,
+              static_cast<double>(packedBytes) / (1024.0 * 1024.0), seconds, mb / seconds);
+  std::printf("limit seconds: %.3f\n", seconds);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--tree") return RunTree(argv[2], argv[3]);
   size_t megabytes = argc > 1 ? static_cast<size_t>(std::strtoul(argv[1], nullptr, 10)) : 64;
   if (megabytes == 0) megabytes = 64;
   plat::String16 folder;
