@@ -237,6 +237,10 @@ class CArchive2 {
   // ---- verification and extraction internals ----
   ZoResult ValidateEntryData(const ArchiveDirectoryEntry& entry);
   ZoResult FailIfDamaged(const char* step);
+  // What both ExtractEntry forms check once their space check has given `space`:
+  // a failed check as it is, a shortfall as ARC_E_DISK_FULL, a missing volume as
+  // ARC_E_CHECK, then a damaged directory.
+  ZoResult CheckBeforeExtractEntry(ZoResult space);
   // Every name the operation will touch must pass the safety check and fit the
   // path buffers once joined to `destination`; otherwise nothing is extracted.
   ZoResult CheckNamesBeforeExtract(const std::vector<int>& indexes, const ZoChar* destination, const char* step);

@@ -182,6 +182,19 @@ ZoResult CArchive2::FailIfDamaged(const char* step) {
   return ARC_E_BAD_SIGNATURE;
 }
 
+ZoResult CArchive2::CheckBeforeExtractEntry(ZoResult space) {
+  if (space < 0) return space;
+  if (space != 0) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, "ExtractEntry");
+    return ARC_E_DISK_FULL;
+  }
+  if (volumeCount_ > 1 && ValidateMultiVolume() < 0) {
+    ReportFailure(ARC_ERROR_VOLUME_MISSING, "ExtractEntry");
+    return ARC_E_CHECK;
+  }
+  return FailIfDamaged("ExtractEntry");
+}
+
 ZoResult CArchive2::CheckNamesBeforeExtract(const std::vector<int>& indexes, const ZoChar* destination,
                                             const char* step) {
   const plat::StringView16 dest(destination, plat::Length(destination));
@@ -358,17 +371,7 @@ ZoResult CArchive2::ExtractEntry(const ZoChar* name, const ZoChar* destination, 
   extractFlags_ = flags;
   if (mode_ == 0) return E_FAIL;
   // A failed space check is a failure, not "nothing to do".
-  ZoResult r = IsSpaceForExtractEntry(name, destination, flags);
-  if (r < 0) return r;
-  if (r != 0) {
-    ReportFailure(ARC_ERROR_DISK_SPACE, "ExtractEntry");
-    return ARC_E_DISK_FULL;
-  }
-  if (volumeCount_ > 1 && ValidateMultiVolume() < 0) {
-    ReportFailure(ARC_ERROR_VOLUME_MISSING, "ExtractEntry");
-    return ARC_E_CHECK;
-  }
-  r = FailIfDamaged("ExtractEntry");
+  ZoResult r = CheckBeforeExtractEntry(IsSpaceForExtractEntry(name, destination, flags));
   if (r < 0) return r;
 
   std::u16string part;
@@ -415,17 +418,7 @@ ZoResult CArchive2::ExtractEntry(const ZoChar* name, const ZoChar* destination, 
 
 ZoResult CArchive2::ExtractEntry(int index, int* count, const ZoChar* destination, uint32_t flags) {
   if (mode_ == 0) return E_FAIL;
-  ZoResult r = IsSpaceForExtractEntry(index, count, destination, flags);
-  if (r < 0) return r;
-  if (r != 0) {
-    ReportFailure(ARC_ERROR_DISK_SPACE, "ExtractEntry");
-    return ARC_E_DISK_FULL;
-  }
-  if (volumeCount_ > 1 && ValidateMultiVolume() < 0) {
-    ReportFailure(ARC_ERROR_VOLUME_MISSING, "ExtractEntry");
-    return ARC_E_CHECK;
-  }
-  r = FailIfDamaged("ExtractEntry");
+  ZoResult r = CheckBeforeExtractEntry(IsSpaceForExtractEntry(index, count, destination, flags));
   if (r < 0) return r;
   extractFlags_ = flags;
   const int n = count && *count > 0 ? *count : 1;
