@@ -48,16 +48,6 @@ bool NameSurvivesConversion(const ZoChar* path) {
   return true;
 }
 
-// Joins a folder and a name into `out` (ZO_MAX_PATH units). False when too long.
-bool JoinPath(const ZoChar* folder, const std::u16string& name, ZoChar* out) {
-  if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
-  if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
-  size_t used = plat::Length(out);
-  if (used + name.size() + 1 > static_cast<size_t>(ZO_MAX_PATH)) return false;
-  plat::CopyTruncated(out + used, ZO_MAX_PATH - used, name);
-  return true;
-}
-
 // The 1,024-byte units a writer may fill on the volume of `folder`: the free space,
 // replaced by the largest file size of the FAT file systems.
 uint64_t CapacityFigure(const ZoChar* folder, const ZoChar* fileSystemName) {
@@ -533,7 +523,7 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
     // A link to a folder is never followed: a link loop would recurse forever and
     // a link out of the tree would add files from elsewhere.
     if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
-    if (!JoinPath(path, entry.name, child)) {
+    if (!arc::JoinFolderAndName(path, entry.name, child)) {
       ReportFailure(ARC_ERROR_BUFFER, "AddDirectory", path);
       return ARC_E_BAD_NAME;
     }
@@ -567,7 +557,7 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     const bool isFolder = (entry.attributes & ZO_ATTR_DIRECTORY) != 0;
     if (isFolder && !(addFlags_ & ARC_ADD_RECURSE)) continue;
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
-    if (!JoinPath(baseFolder, entry.name, child)) {
+    if (!arc::JoinFolderAndName(baseFolder, entry.name, child)) {
       ReportFailure(ARC_ERROR_BUFFER, "AddWildcard", baseFolder);
       return ARC_E_BAD_NAME;
     }
@@ -594,7 +584,7 @@ void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int dept
     if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
     ++*count;
     if (entry.attributes & ZO_ATTR_DIRECTORY) {
-      if (JoinPath(folder, entry.name, child)) MeasureTree(child, size, count, depth + 1);
+      if (arc::JoinFolderAndName(folder, entry.name, child)) MeasureTree(child, size, count, depth + 1);
     } else {
       *size += entry.size;
     }
@@ -640,7 +630,7 @@ ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
     ++*count;
     if (isFolder) {
-      if (JoinPath(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0);
+      if (arc::JoinFolderAndName(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0);
     } else {
       *size += entry.size;
     }

@@ -28,16 +28,6 @@ plat::StringView16 StoredFilePart(const ZoChar* stored) {
   return cut == plat::StringView16::npos ? text : text.substr(cut + 1);
 }
 
-// folder (with a separator added when missing) + name, into a ZO_MAX_PATH buffer.
-bool FolderPlusName(const ZoChar* folder, plat::StringView16 name, ZoChar* out) {
-  if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
-  if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
-  size_t used = plat::Length(out);
-  if (used + name.size() + 1 > static_cast<size_t>(ZO_MAX_PATH)) return false;
-  plat::CopyTruncated(out + used, ZO_MAX_PATH - used, name);
-  return true;
-}
-
 }  // namespace
 
 // ---- self-extracting files ------------------------------------------------------------
@@ -158,7 +148,7 @@ ZoResult CArchive2::SplitSEA(const ZoChar* folder, uint32_t flags) {
   const plat::StringView16 archiveName = StoredFilePart(storedName_);
   ZoChar stubPath[ZO_MAX_PATH], archiveFile[ZO_MAX_PATH];
   if (archiveName.empty() || archiveName == u"." || archiveName == u".." ||
-      !FolderPlusName(folder, u"Seastub.exe", stubPath) || !FolderPlusName(folder, archiveName, archiveFile)) {
+      !arc::JoinFolderAndName(folder, u"Seastub.exe", stubPath) || !arc::JoinFolderAndName(folder, archiveName, archiveFile)) {
     ReportFailure(ARC_ERROR_INVALID_ARG, kStep, storedName_);
     return E_INVALIDARG;
   }

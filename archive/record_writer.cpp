@@ -3,6 +3,7 @@
 
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "runtime/zo_path.h"
 
 namespace arc {
 
@@ -93,6 +94,15 @@ bool SameFullPath(const ZoChar* a, const ZoChar* b) {
   if (la == 0 || lb == 0 || la >= static_cast<uint32_t>(ZO_MAX_PATH) || lb >= static_cast<uint32_t>(ZO_MAX_PATH))
     return false;
   return plat::kSeparator == u'/' ? plat::StringView16(fa) == plat::StringView16(fb) : plat::EqualsNoCase(fa, fb);
+}
+
+bool JoinFolderAndName(const ZoChar* folder, plat::StringView16 name, ZoChar* out) {
+  if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
+  if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
+  size_t used = plat::Length(out);
+  if (used + name.size() + 1 > static_cast<size_t>(ZO_MAX_PATH)) return false;
+  plat::CopyTruncated(out + used, ZO_MAX_PATH - used, name);
+  return true;
 }
 
 size_t EncodeEndRecord(const EndOfCentralDirectory& end, const ZoChar* comment, const ZoChar* storedName,

@@ -10,6 +10,7 @@
 
 #include "archive/archive_format.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "platform/types.h"
 
 namespace arc {
@@ -55,6 +56,11 @@ LocalEntryHeader LocalFromCentral(const CentralDirectoryEntry& entry);
 // regard to ASCII case on Windows). Writers use it so that no output file is ever
 // also an input (an archive added to itself, an output over its own source).
 bool SameFullPath(const ZoChar* a, const ZoChar* b);
+
+// `folder` (a separator added when missing and the folder is not empty) followed
+// by `name`, into `out` of ZO_MAX_PATH units. False, with `out` not a usable
+// path, when the result would not fit.
+bool JoinFolderAndName(const ZoChar* folder, plat::StringView16 name, ZoChar* out);
 
 // The end record with its comment and stored name, as one byte image in `out`
 // (at least kEndRecordSize + 2 x (kCommentCapacity + kNameCapacity) bytes). Returns
