@@ -123,6 +123,41 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
     return 0;
   };
 
+  // Opens the existing archive at `full` and loads it; a file that does not open
+  // or does not load is reported under `step`.
+  auto openExisting = [&](plat::Access access, const char* step) -> ZoResult {
+    file_ = plat::File::Open(full, access, plat::kShareRead, plat::Disposition::OpenExisting);
+    if (!file_) {
+      ReportFailure(ARC_ERROR_OPEN_INPUT, step);
+      return ARC_E_OPEN_FAILED;
+    }
+    ZoResult r = load();
+    if (r == E_OUTOFMEMORY) return r;
+    if (r < 0) {
+      ReportFailure(ARC_ERROR_SIGNATURE, step);
+      return ARC_E_BAD_SIGNATURE;
+    }
+    return 0;
+  };
+
+  // Creates the rewrite's temporary file ("%s~%s" beside `full`) as outFile_; a
+  // failure is reported under `step`.
+  auto createTemp = [&](const char* step) -> ZoResult {
+    if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
+      ReportFailure(ARC_ERROR_CREATE, step, full);
+      return ARC_E_OPEN_FAILED;
+    }
+    outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+    if (!outFile_) {
+      if (progress_) {
+        progress_->SetItemName(tempPath_);
+        progress_->ReportError(ARC_ERROR_CREATE);
+      }
+      return ARC_E_OPEN_FAILED;
+    }
+    return 0;
+  };
+
   // The stub in front of a self-extracting archive goes first into a rewrite.
   auto copyStub = [this]() -> ZoResult {
     if (base_ == 0) return 0;
@@ -183,29 +218,14 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
       case ARC_OPEN_APPEND:
       case ARC_OPEN_DELETE: {
         const char* step = mode == ARC_OPEN_APPEND ? "Open Append" : "Open Delete";
-        file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
-        if (!file_) {
-          ReportFailure(ARC_ERROR_OPEN_INPUT, step);
-          return ARC_E_OPEN_FAILED;
-        }
-        ZoResult r = load();
-        if (r == E_OUTOFMEMORY) return r;
-        if (r < 0 || volumeCount_ > 1) {
-          ReportFailure(r < 0 ? ARC_ERROR_SIGNATURE : ARC_ERROR_MODE, step);
+        ZoResult r = openExisting(plat::Access::Read, step);
+        if (r < 0) return r;
+        if (volumeCount_ > 1) {
+          ReportFailure(ARC_ERROR_MODE, step);
           return ARC_E_BAD_SIGNATURE;
         }
-        if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
-          ReportFailure(ARC_ERROR_CREATE, step, full);
-          return ARC_E_OPEN_FAILED;
-        }
-        outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
-        if (!outFile_) {
-          if (progress_) {
-            progress_->SetItemName(tempPath_);
-            progress_->ReportError(ARC_ERROR_CREATE);
-          }
-          return ARC_E_OPEN_FAILED;
-        }
+        r = createTemp(step);
+        if (r < 0) return r;
         writePos_ = 0;
         entriesWritten_ = mode == ARC_OPEN_APPEND ? 0 : end_.entryCount;
         r = copyStub();
@@ -213,45 +233,17 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
         return createList();
       }
       case ARC_OPEN_SEA: {
-        file_ = plat::File::Open(full, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
-        if (!file_) {
-          ReportFailure(ARC_ERROR_OPEN_INPUT, "Open SEA");
-          return ARC_E_OPEN_FAILED;
-        }
-        ZoResult r = load();
-        if (r == E_OUTOFMEMORY) return r;
-        if (r < 0) {
-          ReportFailure(ARC_ERROR_SIGNATURE, "Open SEA");
-          return ARC_E_BAD_SIGNATURE;
-        }
+        ZoResult r = openExisting(plat::Access::Read, "Open SEA");
+        if (r < 0) return r;
         entriesWritten_ = end_.entryCount;
         writePos_ = 0;
         return 0;
       }
       case ARC_OPEN_MULTIVOL: {
-        file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareRead, plat::Disposition::OpenExisting);
-        if (!file_) {
-          ReportFailure(ARC_ERROR_OPEN_INPUT, "OpenMultiVol");
-          return ARC_E_OPEN_FAILED;
-        }
-        ZoResult r = load();
-        if (r == E_OUTOFMEMORY) return r;
-        if (r < 0) {
-          ReportFailure(ARC_ERROR_SIGNATURE, "OpenMultiVol");
-          return ARC_E_BAD_SIGNATURE;
-        }
-        if (!MakeTempPath(full, tempPath_, ZO_MAX_PATH)) {
-          ReportFailure(ARC_ERROR_CREATE, "OpenMultiVol", full);
-          return ARC_E_OPEN_FAILED;
-        }
-        outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
-        if (!outFile_) {
-          if (progress_) {
-            progress_->SetItemName(tempPath_);
-            progress_->ReportError(ARC_ERROR_CREATE);
-          }
-          return ARC_E_OPEN_FAILED;
-        }
+        ZoResult r = openExisting(plat::Access::ReadWrite, "OpenMultiVol");
+        if (r < 0) return r;
+        r = createTemp("OpenMultiVol");
+        if (r < 0) return r;
         entriesWritten_ = end_.entryCount;
         writePos_ = 0;
         return copyStub();
