@@ -7,20 +7,25 @@
 
 uint32_t VolumeReader::VolumeCount() const { return std::max<uint32_t>(archive_.volumeCount_, 1); }
 
-bool VolumeReader::VolumeSize(uint32_t k, uint64_t* size) {
-  std::vector<uint64_t>& known = archive_.volumeSizes_;
-  if (k - 2 < known.size()) {
-    *size = known[k - 2];
-    return true;
-  }
+bool VolumeReader::OpenVolumeFile(uint32_t k, plat::File* file, uint64_t* size) const {
   std::u16string path;
   try {
     if (!archive_.MakeVolumePath(k, &path)) return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
-  plat::File f = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
-  if (!f || !f.Size(size)) return false;
+  *file = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+  return *file && file->Size(size);
+}
+
+bool VolumeReader::VolumeSize(uint32_t k, uint64_t* size) {
+  std::vector<uint64_t>& known = archive_.volumeSizes_;
+  if (k - 2 < known.size()) {
+    *size = known[k - 2];
+    return true;
+  }
+  plat::File f;
+  if (!OpenVolumeFile(k, &f, size)) return false;
   // Volumes are always learnt in order (a walk from volume 2), so the cache stays dense.
   if (k - 2 == known.size()) {
     try {
@@ -32,15 +37,9 @@ bool VolumeReader::VolumeSize(uint32_t k, uint64_t* size) {
 }
 
 bool VolumeReader::OpenVolume(uint32_t k) {
-  std::u16string path;
-  try {
-    if (!archive_.MakeVolumePath(k, &path)) return false;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  plat::File f = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+  plat::File f;
   uint64_t size = 0;
-  if (!f || !f.Size(&size)) return false;
+  if (!OpenVolumeFile(k, &f, &size)) return false;
   volumeFile_ = std::move(f);
   volume_ = k;
   position_ = 0;

@@ -31,6 +31,9 @@ class VolumeReader {
   // Size of volume k (k >= 2), opening it to learn it unless known.
   bool VolumeSize(uint32_t k, uint64_t* size);
   bool OpenVolume(uint32_t k);
+  // Opens volume k (k >= 2) for reading into *file and learns its size; false when
+  // its path is too long or it does not open or answer.
+  bool OpenVolumeFile(uint32_t k, plat::File* file, uint64_t* size) const;
   uint32_t VolumeCount() const;
 
   CArchive2& archive_;
