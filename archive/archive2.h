@@ -237,6 +237,8 @@ class CArchive2 {
   // ---- verification and extraction internals ----
   ZoResult ValidateEntryData(const ArchiveDirectoryEntry& entry);
   ZoResult FailIfDamaged(const char* step);
+  // E_FAIL unless an archive is open for reading its data, then FailIfDamaged.
+  ZoResult CheckReadyToVerify(const char* step);
   // What both ExtractEntry forms check once their space check has given `space`:
   // a failed check as it is, a shortfall as ARC_E_DISK_FULL, a missing volume as
   // ARC_E_CHECK, then a damaged directory.

@@ -76,13 +76,17 @@ ZoResult CArchive2::ValidateEntry(int index) {
   return result;
 }
 
-ZoResult CArchive2::VerifyEntryComplete(int index) {
-  static const char kStep[] = "ValidateEntryData";
+ZoResult CArchive2::CheckReadyToVerify(const char* step) {
   if (mode_ == 0 || !file_) {
-    ReportFailure(ARC_ERROR_NOT_OPEN, kStep);
+    ReportFailure(ARC_ERROR_NOT_OPEN, step);
     return E_FAIL;
   }
-  ZoResult r = FailIfDamaged(kStep);
+  return FailIfDamaged(step);
+}
+
+ZoResult CArchive2::VerifyEntryComplete(int index) {
+  static const char kStep[] = "ValidateEntryData";
+  ZoResult r = CheckReadyToVerify(kStep);
   if (r < 0) return r;
   const ArchiveDirectoryEntry* e = EntryAt(index);
   if (!e) {
@@ -123,11 +127,7 @@ ZoResult CArchive2::VerifyEntryComplete(int index) {
 
 ZoResult CArchive2::VerifyAll() {
   static const char kStep[] = "ValidateEntryData";
-  if (mode_ == 0 || !file_) {
-    ReportFailure(ARC_ERROR_NOT_OPEN, kStep);
-    return E_FAIL;
-  }
-  ZoResult r = FailIfDamaged(kStep);
+  ZoResult r = CheckReadyToVerify(kStep);
   if (r < 0) return r;
   WorkScope scope(*this);
   if (!scope.Begin(kStep)) return E_OUTOFMEMORY;
