@@ -1,82 +1,94 @@
 // Field-by-field codecs of the three archive records (layouts in archive_format.h).
+// Each record's fields are listed once, with their offsets; Decode and Encode
+// walk the same list, so the two directions cannot disagree.
 #include "archive/archive_format.h"
 
 namespace arc {
 
+namespace {
+
+// The little-endian field at p, read into or written from a member of its width.
+void ReadField(const uint8_t* p, uint32_t& value) { value = GetU32(p); }
+void ReadField(const uint8_t* p, uint64_t& value) { value = GetU64(p); }
+void WriteField(uint8_t* p, uint32_t value) { PutU32(p, value); }
+void WriteField(uint8_t* p, uint64_t value) { PutU64(p, value); }
+
+// Calls field(offset, member) for every field of the local header.
+template <class Record, class Field>
+void LocalFields(Record& r, Field&& field) {
+  field(local::kSignature, r.signature);
+  field(local::kReserved4, r.reserved4);
+  field(local::kReserved8, r.reserved8);
+  field(local::kCompressionType, r.compressionType);
+  field(local::kCompressionLevel, r.compressionLevel);
+  field(local::kFileTime, r.fileTime);
+  field(local::kCrcCompressed, r.crcCompressed);
+  field(local::kCrcUncompressed, r.crcUncompressed);
+  field(local::kCompressedSize, r.compressedSize);
+  field(local::kUncompressedSize, r.uncompressedSize);
+  field(local::kAttributes, r.attributes);
+  field(local::kNameLength, r.nameLength);
+  field(local::kCommentLength, r.commentLength);
+}
+
+// Calls field(offset, member) for every field of the central entry.
+template <class Record, class Field>
+void CentralFields(Record& r, Field&& field) {
+  field(central::kSignature, r.signature);
+  field(central::kReserved4, r.reserved4);
+  field(central::kReserved8, r.reserved8);
+  field(central::kCompressionType, r.compressionType);
+  field(central::kCompressionLevel, r.compressionLevel);
+  field(central::kFileTime, r.fileTime);
+  field(central::kCrcCompressed, r.crcCompressed);
+  field(central::kCrcUncompressed, r.crcUncompressed);
+  field(central::kCompressedSize, r.compressedSize);
+  field(central::kUncompressedSize, r.uncompressedSize);
+  field(central::kNameLength, r.nameLength);
+  field(central::kCommentLength, r.commentLength);
+  field(central::kReservedLength, r.reservedLength);
+  field(central::kReserved64, r.reserved64);
+  field(central::kAttributes, r.attributes);
+  field(central::kReserved72, r.reserved72);
+  field(central::kLocalOffset, r.localOffset);
+}
+
+// Calls field(offset, member) for every field of the end record.
+template <class Record, class Field>
+void EndFields(Record& r, Field&& field) {
+  field(end::kSignature, r.signature);
+  field(end::kVolumeCount, r.volumeCount);
+  field(end::kReserved8, r.reserved8);
+  field(end::kEntryCountVolume, r.entryCountVolume);
+  field(end::kEntryCount, r.entryCount);
+  field(end::kCentralSize, r.centralSize);
+  field(end::kCentralOffset, r.centralOffset);
+  field(end::kBase, r.base);
+  field(end::kCommentLength, r.commentLength);
+  field(end::kArchiveNameLength, r.archiveNameLength);
+  field(end::kReservedLength, r.reservedLength);
+}
+
+}  // namespace
+
 LocalEntryHeader LocalEntryHeader::Decode(const uint8_t* p) {
-  LocalEntryHeader h;
-  h.signature = GetU32(p + local::kSignature);
-  h.reserved4 = GetU32(p + local::kReserved4);
-  h.reserved8 = GetU32(p + local::kReserved8);
-  h.compressionType = GetU32(p + local::kCompressionType);
-  h.compressionLevel = GetU32(p + local::kCompressionLevel);
-  h.fileTime = GetU64(p + local::kFileTime);
-  h.crcCompressed = GetU32(p + local::kCrcCompressed);
-  h.crcUncompressed = GetU32(p + local::kCrcUncompressed);
-  h.compressedSize = GetU64(p + local::kCompressedSize);
-  h.uncompressedSize = GetU64(p + local::kUncompressedSize);
-  h.attributes = GetU32(p + local::kAttributes);
-  h.nameLength = GetU32(p + local::kNameLength);
-  h.commentLength = GetU32(p + local::kCommentLength);
-  return h;
+  LocalEntryHeader r;
+  LocalFields(r, [p](size_t at, auto& value) { ReadField(p + at, value); });
+  return r;
 }
 
 void LocalEntryHeader::Encode(uint8_t* p) const {
-  PutU32(p + local::kSignature, signature);
-  PutU32(p + local::kReserved4, reserved4);
-  PutU32(p + local::kReserved8, reserved8);
-  PutU32(p + local::kCompressionType, compressionType);
-  PutU32(p + local::kCompressionLevel, compressionLevel);
-  PutU64(p + local::kFileTime, fileTime);
-  PutU32(p + local::kCrcCompressed, crcCompressed);
-  PutU32(p + local::kCrcUncompressed, crcUncompressed);
-  PutU64(p + local::kCompressedSize, compressedSize);
-  PutU64(p + local::kUncompressedSize, uncompressedSize);
-  PutU32(p + local::kAttributes, attributes);
-  PutU32(p + local::kNameLength, nameLength);
-  PutU32(p + local::kCommentLength, commentLength);
+  LocalFields(*this, [p](size_t at, const auto& value) { WriteField(p + at, value); });
 }
 
 CentralDirectoryEntry CentralDirectoryEntry::Decode(const uint8_t* p) {
-  CentralDirectoryEntry e;
-  e.signature = GetU32(p + central::kSignature);
-  e.reserved4 = GetU32(p + central::kReserved4);
-  e.reserved8 = GetU32(p + central::kReserved8);
-  e.compressionType = GetU32(p + central::kCompressionType);
-  e.compressionLevel = GetU32(p + central::kCompressionLevel);
-  e.fileTime = GetU64(p + central::kFileTime);
-  e.crcCompressed = GetU32(p + central::kCrcCompressed);
-  e.crcUncompressed = GetU32(p + central::kCrcUncompressed);
-  e.compressedSize = GetU64(p + central::kCompressedSize);
-  e.uncompressedSize = GetU64(p + central::kUncompressedSize);
-  e.nameLength = GetU32(p + central::kNameLength);
-  e.commentLength = GetU32(p + central::kCommentLength);
-  e.reservedLength = GetU32(p + central::kReservedLength);
-  e.reserved64 = GetU32(p + central::kReserved64);
-  e.attributes = GetU32(p + central::kAttributes);
-  e.reserved72 = GetU32(p + central::kReserved72);
-  e.localOffset = GetU64(p + central::kLocalOffset);
-  return e;
+  CentralDirectoryEntry r;
+  CentralFields(r, [p](size_t at, auto& value) { ReadField(p + at, value); });
+  return r;
 }
 
 void CentralDirectoryEntry::Encode(uint8_t* p) const {
-  PutU32(p + central::kSignature, signature);
-  PutU32(p + central::kReserved4, reserved4);
-  PutU32(p + central::kReserved8, reserved8);
-  PutU32(p + central::kCompressionType, compressionType);
-  PutU32(p + central::kCompressionLevel, compressionLevel);
-  PutU64(p + central::kFileTime, fileTime);
-  PutU32(p + central::kCrcCompressed, crcCompressed);
-  PutU32(p + central::kCrcUncompressed, crcUncompressed);
-  PutU64(p + central::kCompressedSize, compressedSize);
-  PutU64(p + central::kUncompressedSize, uncompressedSize);
-  PutU32(p + central::kNameLength, nameLength);
-  PutU32(p + central::kCommentLength, commentLength);
-  PutU32(p + central::kReservedLength, reservedLength);
-  PutU32(p + central::kReserved64, reserved64);
-  PutU32(p + central::kAttributes, attributes);
-  PutU32(p + central::kReserved72, reserved72);
-  PutU64(p + central::kLocalOffset, localOffset);
+  CentralFields(*this, [p](size_t at, const auto& value) { WriteField(p + at, value); });
 }
 
 bool CentralDirectoryEntry::DataOffset(uint64_t* offset) const {
@@ -89,32 +101,12 @@ bool CentralDirectoryEntry::DataOffset(uint64_t* offset) const {
 
 EndOfCentralDirectory EndOfCentralDirectory::Decode(const uint8_t* p) {
   EndOfCentralDirectory r;
-  r.signature = GetU32(p + end::kSignature);
-  r.volumeCount = GetU32(p + end::kVolumeCount);
-  r.reserved8 = GetU32(p + end::kReserved8);
-  r.entryCountVolume = GetU32(p + end::kEntryCountVolume);
-  r.entryCount = GetU32(p + end::kEntryCount);
-  r.centralSize = GetU64(p + end::kCentralSize);
-  r.centralOffset = GetU64(p + end::kCentralOffset);
-  r.base = GetU64(p + end::kBase);
-  r.commentLength = GetU32(p + end::kCommentLength);
-  r.archiveNameLength = GetU32(p + end::kArchiveNameLength);
-  r.reservedLength = GetU32(p + end::kReservedLength);
+  EndFields(r, [p](size_t at, auto& value) { ReadField(p + at, value); });
   return r;
 }
 
 void EndOfCentralDirectory::Encode(uint8_t* p) const {
-  PutU32(p + end::kSignature, signature);
-  PutU32(p + end::kVolumeCount, volumeCount);
-  PutU32(p + end::kReserved8, reserved8);
-  PutU32(p + end::kEntryCountVolume, entryCountVolume);
-  PutU32(p + end::kEntryCount, entryCount);
-  PutU64(p + end::kCentralSize, centralSize);
-  PutU64(p + end::kCentralOffset, centralOffset);
-  PutU64(p + end::kBase, base);
-  PutU32(p + end::kCommentLength, commentLength);
-  PutU32(p + end::kArchiveNameLength, archiveNameLength);
-  PutU32(p + end::kReservedLength, reservedLength);
+  EndFields(*this, [p](size_t at, const auto& value) { WriteField(p + at, value); });
 }
 
 }  // namespace arc
