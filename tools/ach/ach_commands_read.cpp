@@ -60,18 +60,12 @@ String16 StoredNameOf(CArchive2& archive) {
 int ListJson(CArchive2& archive) {
   JsonWriter json;
   json.BeginObject();
-  json.Key("entryCount");
-  json.NumberSigned(archive.GetArchiveCount());
-  json.Key("base");
-  json.Number(archive.GetBase());
-  json.Key("volumeCount");
-  json.NumberSigned(archive.GetMultiVolumeStatus());
-  json.Key("comment");
-  json.String(CommentOf(archive));
-  json.Key("storedName");
-  json.String(StoredNameOf(archive));
-  json.Key("damaged");
-  json.Boolean(archive.IsDirectoryDamaged());
+  json.SignedMember("entryCount", archive.GetArchiveCount());
+  json.NumberMember("base", archive.GetBase());
+  json.SignedMember("volumeCount", archive.GetMultiVolumeStatus());
+  json.StringMember("comment", CommentOf(archive));
+  json.StringMember("storedName", StoredNameOf(archive));
+  json.BooleanMember("damaged", archive.IsDirectoryDamaged());
   json.Key("entries");
   json.BeginArray();
   int count = archive.GetIndexedEntryCount();
@@ -79,25 +73,16 @@ int ListJson(CArchive2& archive) {
     ArchiveEntryInfo info;
     if (!archive.GetEntryInfo(i, info)) continue;
     json.BeginObject();
-    json.Key("name");
-    json.String(info.name);
-    json.Key("size");
-    json.Number(info.uncompressedSize);
-    json.Key("packedSize");
-    json.Number(info.compressedSize);
-    json.Key("compression");
-    json.Number(info.compressionType);
-    json.Key("level");
-    json.Number(info.compressionLevel);
-    json.Key("crc32");
-    json.Number(info.crcUncompressed);
-    json.Key("fileTime");
-    json.Number(info.fileTime);
-    json.Key("attributes");
-    json.Number(info.attributes);
+    json.StringMember("name", info.name);
+    json.NumberMember("size", info.uncompressedSize);
+    json.NumberMember("packedSize", info.compressedSize);
+    json.NumberMember("compression", info.compressionType);
+    json.NumberMember("level", info.compressionLevel);
+    json.NumberMember("crc32", info.crcUncompressed);
+    json.NumberMember("fileTime", info.fileTime);
+    json.NumberMember("attributes", info.attributes);
     if (info.hasPosixMode) {
-      json.Key("posixMode");
-      json.Number(info.posixMode);
+      json.NumberMember("posixMode", info.posixMode);
     }
     json.EndObject();
   }

@@ -95,4 +95,24 @@ void JsonWriter::Boolean(bool value) {
   text_ += value ? "true" : "false";
 }
 
+void JsonWriter::NumberMember(std::string_view name, uint64_t value) {
+  Key(name);
+  Number(value);
+}
+
+void JsonWriter::SignedMember(std::string_view name, int64_t value) {
+  Key(name);
+  NumberSigned(value);
+}
+
+void JsonWriter::StringMember(std::string_view name, plat::StringView16 value) {
+  Key(name);
+  String(value);
+}
+
+void JsonWriter::BooleanMember(std::string_view name, bool value) {
+  Key(name);
+  Boolean(value);
+}
+
 }  // namespace ach

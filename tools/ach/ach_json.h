@@ -22,6 +22,11 @@ class JsonWriter {
   void Number(uint64_t value);
   void NumberSigned(int64_t value);
   void Boolean(bool value);
+  // A whole member: Key(name) followed by the value.
+  void NumberMember(std::string_view name, uint64_t value);
+  void SignedMember(std::string_view name, int64_t value);
+  void StringMember(std::string_view name, plat::StringView16 value);
+  void BooleanMember(std::string_view name, bool value);
 
   // The document so far; complete once every object and array is ended.
   const std::string& Text() const { return text_; }
