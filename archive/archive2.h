@@ -275,6 +275,10 @@ class CArchive2 {
   void DeleteMergedVolumes();
   // Append mode: whether the existing archive holds an entry of this stored name.
   bool ExistingEntryNamed(const std::u16string& storedName);
+  // Append mode without ARC_ADD_REPLACE, with a host to ask: the host's answer
+  // when the archive already holds an entry of this name (AskReplace: 0 replace,
+  // 1 keep the existing entry, else a failure or cancel); otherwise 0.
+  ZoResult AskBeforeReplacingEntry(const std::u16string& storedName);
   // The add operations' block buffers and deflate stream, kept from the first file
   // to Close (archive_add.cpp).
   struct WriterWork;

@@ -179,11 +179,8 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   if (arc::SameFullPath(path, archivePath_) || (mode_ == ARC_OPEN_APPEND && arc::SameFullPath(path, tempPath_)))
     return 0;
 
-  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && ExistingEntryNamed(stored)) {
-    ZoResult answer = AskReplace(stored.c_str(), false);
-    if (answer == 1) return 0;
-    if (answer != 0) return answer;
-  }
+  r = AskBeforeReplacingEntry(stored);
+  if (r != 0) return r == 1 ? 0 : r;  // 1: the host keeps the existing entry
 
   arc::LocalEntryHeader header;
   header.signature = ARC_SIG_LOCAL;
@@ -273,6 +270,12 @@ ZoResult CArchive2::AppendEntryRecord(const arc::LocalEntryHeader& header, uint6
   if (r < 0) return r;
   ++entriesWritten_;
   return 0;
+}
+
+ZoResult CArchive2::AskBeforeReplacingEntry(const std::u16string& storedName) {
+  if (mode_ != ARC_OPEN_APPEND || (addFlags_ & ARC_ADD_REPLACE) || !progress_ || !ExistingEntryNamed(storedName))
+    return 0;
+  return AskReplace(storedName.c_str(), false);
 }
 
 bool CArchive2::ExistingEntryNamed(const std::u16string& storedName) {
@@ -483,11 +486,8 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddDirectory");
     return 1;
   }
-  if (mode_ == ARC_OPEN_APPEND && !(addFlags_ & ARC_ADD_REPLACE) && progress_ && ExistingEntryNamed(stored)) {
-    ZoResult answer = AskReplace(stored.c_str(), false);
-    if (answer == 1) return 0;
-    if (answer != 0) return answer;
-  }
+  r = AskBeforeReplacingEntry(stored);
+  if (r != 0) return r == 1 ? 0 : r;  // 1: the host keeps the existing entry
   arc::LocalEntryHeader header;
   header.signature = ARC_SIG_LOCAL;
   header.compressionType = addCompressionType_;
