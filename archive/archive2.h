@@ -279,6 +279,11 @@ class CArchive2 {
   // when the archive already holds an entry of this name (AskReplace: 0 replace,
   // 1 keep the existing entry, else a failure or cancel); otherwise 0.
   ZoResult AskBeforeReplacingEntry(const std::u16string& storedName);
+  // The checks a stored name passes once built (`built`: the build's result): one
+  // too long is ARC_E_BAD_NAME; one that no longer names the file at `path`, or one
+  // no reader would accept, is E_INVALIDARG. A failure is reported under `step`.
+  ZoResult CheckStoredName(ZoResult built, const ZoChar* path, const std::u16string& stored, bool isFolder,
+                           const char* step);
   // The add operations' block buffers and deflate stream, kept from the first file
   // to Close (archive_add.cpp).
   struct WriterWork;

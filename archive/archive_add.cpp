@@ -156,6 +156,19 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   return result;
 }
 
+ZoResult CArchive2::CheckStoredName(ZoResult built, const ZoChar* path, const std::u16string& stored, bool isFolder,
+                                    const char* step) {
+  ZoResult r = built;
+  // A folder's name grows by its trailing separator after it is built.
+  if (r == 0 && stored.size() >= arc::kNameCapacity) r = ARC_E_BAD_NAME;
+  if (r == 0 && !NameSurvivesConversion(path)) r = E_INVALIDARG;
+  // A name every reader would refuse (a colon, a device name, a trailing dot...)
+  // makes the whole archive unextractable; it is refused here instead.
+  if (r == 0 && !stored.empty() && !arc::IsSafeEntryName(stored, stored.size(), isFolder)) r = E_INVALIDARG;
+  if (r < 0) ReportFailure(r == ARC_E_BAD_NAME ? ARC_ERROR_BUFFER : ARC_ERROR_INVALID_ARG, step, path);
+  return r;
+}
+
 ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder) {
   std::u16string stored;
   ZoResult r;
@@ -165,14 +178,8 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     ReportFailure(ARC_ERROR_MEMORY, "AddFile");
     return E_OUTOFMEMORY;
   }
-  if (r == 0 && !NameSurvivesConversion(path)) r = E_INVALIDARG;
-  // A name every reader would refuse (a colon, a device name, a trailing dot...)
-  // makes the whole archive unextractable; it is refused here instead.
-  if (r == 0 && !stored.empty() && !arc::IsSafeEntryName(stored, stored.size(), false)) r = E_INVALIDARG;
-  if (r < 0) {
-    ReportFailure(r == ARC_E_BAD_NAME ? ARC_ERROR_BUFFER : ARC_ERROR_INVALID_ARG, "AddFile", path);
-    return r;
-  }
+  r = CheckStoredName(r, path, stored, false, "AddFile");
+  if (r < 0) return r;
   if (stored.empty()) return 0;
   // The file being written is never added to itself (a pattern or a tree around
   // the archive would otherwise store a truncated copy of it).
@@ -475,13 +482,8 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
     ReportFailure(ARC_ERROR_MEMORY, "AddDirectory");
     return E_OUTOFMEMORY;
   }
-  if (r == 0 && stored.size() >= arc::kNameCapacity) r = ARC_E_BAD_NAME;
-  if (r == 0 && !NameSurvivesConversion(path)) r = E_INVALIDARG;
-  if (r == 0 && !stored.empty() && !arc::IsSafeEntryName(stored, stored.size(), true)) r = E_INVALIDARG;
-  if (r < 0) {
-    ReportFailure(r == ARC_E_BAD_NAME ? ARC_ERROR_BUFFER : ARC_ERROR_INVALID_ARG, "AddDirectory", path);
-    return r;
-  }
+  r = CheckStoredName(r, path, stored, true, "AddDirectory");
+  if (r < 0) return r;
   if (stored.empty()) {
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddDirectory");
     return 1;
