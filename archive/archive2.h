@@ -214,7 +214,7 @@ class CArchive2 {
   ZoResult LoadEndOfCentralDirectory(plat::File& file);
   // Reads the directory of the loaded end record into directory_ (large blocks).
   ZoResult IndexCentralDirectory();
-  // The spec-shaped walk over the index: 0 = entry in buffer, 1 = end.
+  // The directory walk in its documented order, served from the index: 0 = entry in buffer, 1 = end.
   ZoResult FindFirstCentralDirectory(CentralEntryBuffer& buffer);
   ZoResult FindNextCentralDirectory(CentralEntryBuffer& buffer);
   // Index of the first entry whose whole name equals `name` (case-folded), or -1.
