@@ -9,6 +9,8 @@
 //   SIGTERM) into a flag that the program polls; the process is not ended by the
 //   first one. A second Ctrl-C while the first is still pending ends the process
 //   the system's default way, so a program stuck in a long call stays killable.
+//   Repeats within kRepeatedInterruptMs of the first count as the same one: a
+//   supervisor such as timeout(1) delivers one interrupt to the process twice.
 // - ReadKey returns early (with kKeyInterrupted) when Ctrl-C arrives while it waits.
 #pragma once
 #include <string_view>
@@ -36,6 +38,7 @@ bool WriteText(StandardStream stream, std::string_view utf8);
 // per interrupt in signal or system-thread context: it may only store to
 // lock-free atomics.
 using InterruptCallback = void (*)();
+inline constexpr int kRepeatedInterruptMs = 500;
 void WatchInterrupts(InterruptCallback callback = nullptr);
 // True once Ctrl-C has arrived since the watch started or the flag was cleared.
 bool InterruptRequested();

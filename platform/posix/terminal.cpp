@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,8 +20,18 @@ namespace {
 std::atomic<int> gInterruptPending{0};
 std::atomic<InterruptCallback> gInterruptCallback{nullptr};
 std::atomic<bool> gWatching{false};
+// Monotonic time of the pending interrupt, in milliseconds.
+std::atomic<long long> gInterruptAtMs{0};
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+static_assert(std::atomic<long long>::is_always_lock_free, "the signal handler needs a lock-free clock");
+
+// clock_gettime is async-signal-safe, so the handler may call this.
+long long MonotonicMs() {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 int DescriptorOf(StandardStream stream) {
   switch (stream) {
@@ -33,12 +44,20 @@ int DescriptorOf(StandardStream stream) {
 
 extern "C" void HandleInterrupt(int signalNumber) {
   int savedErrno = errno;
+  long long now = MonotonicMs();
   if (gInterruptPending.exchange(1) != 0) {
-    // Second interrupt before the program reacted to the first: end the way
-    // the user expects from a second Ctrl-C.
-    signal(signalNumber, SIG_DFL);
-    raise(signalNumber);
+    // One key press can arrive more than once in a burst (a supervisor such as
+    // timeout(1) passes it on to the process and to its whole group), so only
+    // a repeat that comes later counts as the user's second Ctrl-C. That one
+    // ends the process the way the user expects.
+    if (now - gInterruptAtMs.load() >= kRepeatedInterruptMs) {
+      signal(signalNumber, SIG_DFL);
+      raise(signalNumber);
+    }
+    errno = savedErrno;
+    return;
   }
+  gInterruptAtMs.store(now);
   InterruptCallback callback = gInterruptCallback.load();
   if (callback) callback();
   errno = savedErrno;
@@ -98,6 +117,8 @@ void WatchInterrupts(InterruptCallback callback) {
   struct sigaction action {};
   action.sa_handler = HandleInterrupt;
   sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);   // one handler at a time, so the flag and
+  sigaddset(&action.sa_mask, SIGTERM);  // its time are set together
   action.sa_flags = 0;  // no SA_RESTART: a waiting ReadKey must see EINTR
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);

@@ -18,6 +18,7 @@ namespace {
 
 std::atomic<int> gInterruptPending{0};
 std::atomic<InterruptCallback> gInterruptCallback{nullptr};
+std::atomic<ULONGLONG> gInterruptAtMs{0};
 std::atomic<bool> gWatching{false};
 // Set when an interrupt arrives, so that ReadKey can stop waiting for input.
 HANDLE gInterruptEvent = nullptr;
@@ -38,7 +39,13 @@ bool IsConsoleHandle(HANDLE handle) {
 
 BOOL WINAPI HandleConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
-  if (gInterruptPending.exchange(1) != 0) return FALSE;  // second one: default handling ends us
+  ULONGLONG now = GetTickCount64();
+  if (gInterruptPending.exchange(1) != 0) {
+    // A repeat within the burst of the first is the same interrupt; a later
+    // one is the user's second Ctrl-C, and default handling ends the process.
+    return now - gInterruptAtMs.load() >= static_cast<ULONGLONG>(kRepeatedInterruptMs) ? FALSE : TRUE;
+  }
+  gInterruptAtMs.store(now);
   InterruptCallback callback = gInterruptCallback.load();
   if (callback) callback();
   if (gInterruptEvent) SetEvent(gInterruptEvent);
