@@ -14,6 +14,7 @@ function(orv_add_module name dir)
     set(srcs ${placeholder})
   endif()
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+                                                  $<INSTALL_INTERFACE:include/orv>)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
