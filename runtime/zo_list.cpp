@@ -3,11 +3,18 @@
 //
 // Memory: the slot array is one block resized with realloc, so growth by a fixed
 // increment stays cheap (the allocator can extend or remap the block in place).
-// Item blocks carry a small header with their size, so a resize can zero the new
-// bytes and a private heap can find its blocks. The "private heap" of a list is a
-// registry of its item blocks (a circular doubly linked list through those
-// headers): blocks are still plain allocations, and destroying the list releases
-// every block of the registry at once, pending ones included.
+// Item blocks made by the list functions carry a small header with their size, so
+// a resize can zero the new bytes and a private heap can find its blocks. The
+// "private heap" of a list is a registry of its item blocks (a circular doubly
+// linked list through those headers): blocks are still plain allocations, and
+// destroying the list releases every block of the registry, pending ones included.
+//
+// A caller may also hand an owned list a block of its own (a C runtime heap
+// allocation, inserted with a negative count). Such a block has no header, so a
+// process-wide set of the blocks the list functions made tells the two kinds
+// apart before any header is read: a foreign block is released with free() and
+// resized with realloc() (its old size is unknown, so new bytes stay as realloc
+// leaves them).
 //
 // Every size computation is done in 64 bits and refused when it leaves the range
 // of the int counts or of size_t, so no request wraps into a small allocation.
@@ -20,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/thread.h"
@@ -86,26 +94,68 @@ void Unlink(BlockHeader* h) {
 
 PrivateHeap* HeapOf(const ZoList* list) { return static_cast<PrivateHeap*>(list->privateHeap); }
 
+// The item blocks (addresses after the header) that the list functions made and
+// have not released. Never destroyed, so lists released by other static
+// destructors still find it.
+struct BlockSet {
+  plat::Mutex lock;
+  std::unordered_set<const void*> items;
+};
+
+BlockSet& ListBlocks() {
+  static BlockSet* set = new BlockSet;
+  return *set;
+}
+
+// True for a block with a header; false for a block a caller handed over.
+bool IsListBlock(const void* item) {
+  BlockSet& set = ListBlocks();
+  plat::LockGuard guard(set.lock);
+  return set.items.count(item) != 0;
+}
+
 void* AllocBlock(ZoList* list, size_t bytes) {
   if (bytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
   auto* h = static_cast<BlockHeader*>(AllocZeroed(sizeof(BlockHeader) + bytes));
   if (!h) return nullptr;
   h->size = bytes;
+  try {
+    BlockSet& set = ListBlocks();
+    plat::LockGuard guard(set.lock);
+    set.items.insert(h + 1);
+  } catch (const std::bad_alloc&) {
+    std::free(h);
+    return nullptr;
+  }
   if (PrivateHeap* heap = HeapOf(list)) Link(heap, h);
   return h + 1;
 }
 
 void FreeBlock(void* item) {
   if (!item) return;
+  bool listBlock;
+  {
+    BlockSet& set = ListBlocks();
+    plat::LockGuard guard(set.lock);
+    listBlock = set.items.erase(item) != 0;
+  }
+  if (!listBlock) {
+    std::free(item);  // handed over by a caller: a plain C runtime block
+    return;
+  }
   BlockHeader* h = HeaderOf(item);
   Unlink(h);
   std::free(h);
 }
 
+// Releases every block still in the registry, then the registry.
 void DestroyHeap(PrivateHeap* heap) {
+  BlockSet& set = ListBlocks();
+  plat::LockGuard guard(set.lock);
   BlockHeader* h = heap->anchor.next;
   while (h != &heap->anchor) {
     BlockHeader* next = h->next;
+    set.items.erase(h + 1);
     std::free(h);
     h = next;
   }
@@ -410,20 +460,20 @@ ZoResult ZoList_Destroy(ZoList* list) {
   {
     ListLock guard(list);
     if (Owned(list)) {
+      // Slot by slot, because blocks handed over by callers are in no registry.
+      for (int i = 0; i < list->count; ++i) {
+        FreeBlock(SlotValue(list, i));
+        SetSlotValue(list, i, nullptr);
+      }
+      // The list owns the pending block as well; nobody else could free it.
+      FreeBlock(list->pendingItem);
+      list->pendingItem = nullptr;
       if (PrivateHeap* heap = HeapOf(list)) {
-        // Every block, the pending one included, goes with the registry.
+        // Whatever is left of the registry (a block orphaned when an insertion
+        // cleared the pending item) goes with it.
         DestroyHeap(heap);
         list->privateHeap = nullptr;
-        std::memset(list->slots, 0, static_cast<size_t>(list->count) * list->itemSize);
-      } else {
-        for (int i = 0; i < list->count; ++i) {
-          FreeBlock(SlotValue(list, i));
-          SetSlotValue(list, i, nullptr);
-        }
-        // The list owns the pending block as well; nobody else could free it.
-        FreeBlock(list->pendingItem);
       }
-      list->pendingItem = nullptr;
     }
     std::free(list->slots);
     list->slots = nullptr;
@@ -500,18 +550,29 @@ ZoResult ZoList_ReAllocItem(ZoList* list, int index, int bytes) {
   if (index < 0 || index >= list->count || bytes < 0) return E_INVALIDARG;
   void* item = SlotValue(list, index);
   if (!item) return E_FAIL;
+  size_t newSize = static_cast<size_t>(bytes);
+  BlockSet& set = ListBlocks();
+  plat::LockGuard setGuard(set.lock);
+  auto node = set.items.extract(item);
+  if (node.empty()) {
+    // A block handed over by a caller: no header, no known size.
+    void* resized = Reallocate(item, newSize);
+    if (!resized) return E_OUTOFMEMORY;
+    SetSlotValue(list, index, resized);
+    return S_OK;
+  }
   BlockHeader* h = HeaderOf(item);
   size_t oldSize = h->size;
-  size_t newSize = static_cast<size_t>(bytes);
   // Unlinked while it may move; relinked (old or new address) afterwards.
   PrivateHeap* heap = h->prev ? HeapOf(list) : nullptr;
   Unlink(h);
   auto* moved = static_cast<BlockHeader*>(Reallocate(h, sizeof(BlockHeader) + newSize));
-  if (!moved) {
-    if (heap) Link(heap, h);
-    return E_OUTOFMEMORY;
-  }
-  if (heap) Link(heap, moved);
+  BlockHeader* kept = moved ? moved : h;
+  if (heap) Link(heap, kept);
+  // Re-inserting the extracted node allocates nothing and needs no rehash.
+  node.value() = kept + 1;
+  set.items.insert(std::move(node));
+  if (!moved) return E_OUTOFMEMORY;
   moved->size = newSize;
   if (newSize > oldSize) std::memset(reinterpret_cast<unsigned char*>(moved + 1) + oldSize, 0, newSize - oldSize);
   SetSlotValue(list, index, moved + 1);
@@ -653,7 +714,7 @@ ZoResult ZoList_MoveItemsBetweenHeapLists(ZoList* dest, int at, ZoList* src, int
   PrivateHeap* destHeap = HeapOf(dest);
   for (int i = 0; i < n; ++i) {
     void* item = SlotValue(dest, at + i);
-    if (!item) continue;
+    if (!item || !IsListBlock(item)) continue;  // a caller's block is in no registry
     BlockHeader* h = HeaderOf(item);
     Unlink(h);
     if (destHeap) Link(destHeap, h);

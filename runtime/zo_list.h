@@ -90,8 +90,9 @@ ZoResult ZoList_CreateExZ(ZoList** out, int itemSize, int initialCount, int grow
 ZoResult ZoList_Destroy(ZoList* list);
 
 // Inserts n slots from `data` at `index` (append when index < 0 or >= count).
-// n < 0 inserts |n| slot values (the only way to hand blocks to an owned list);
-// data == null with n == -1 inserts the pending item.
+// n < 0 inserts |n| slot values (the only way to hand blocks to an owned list;
+// a caller's block must come from the C runtime heap, since the list releases
+// it with free()); data == null with n == -1 inserts the pending item.
 ZoResult ZoList_InsertList(ZoList* list, int index, const void* data, int n);
 // Deletes n items at index (n < 0: to the end); index < 0 and n < 0 discards the
 // pending item. With `shrink`, spare slots beyond one increment are released.

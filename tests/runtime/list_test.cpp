@@ -249,6 +249,33 @@ TEST(ZoList, OwnedListAcceptsOnlyHandedOverBlocks) {
   EXPECT_EQ(ZoList_ItemAt(l, 0), block);
 }
 
+// Blocks a caller allocated itself and handed over with a negative count belong
+// to the list from then on: deleted, resized, moved and destroyed like its own
+// (the sanitizer build reports a bad free or a leak).
+TEST(ZoList, HandedOverCallerBlocksAreReleasedByTheList) {
+  for (uint32_t options : {ZO_LIST_OWNED, ZO_LIST_OWNED | ZO_LIST_PRIVATE_HEAP}) {
+    ListPtr l, other;
+    ASSERT_EQ(Create(&l, 0, 0, 0, options), S_OK);
+    ASSERT_EQ(Create(&other, 0, 0, 0, ZO_LIST_OWNED | ZO_LIST_PRIVATE_HEAP), S_OK);
+    void* foreign[4];
+    for (int i = 0; i < 4; ++i) {
+      foreign[i] = std::malloc(16);
+      ASSERT_NE(foreign[i], nullptr);
+      std::memset(foreign[i], 0x30 + i, 16);
+    }
+    int key = 7;
+    ASSERT_EQ(ZoList_AllocAndInsertItem(l, &key, sizeof key, -1, nullptr), S_OK);
+    ASSERT_EQ(ZoList_InsertList(l, 0, foreign, -4), S_OK);
+    EXPECT_EQ(l->count, 5);
+    EXPECT_EQ(ZoList_DeleteList(l, 0, 1, false), S_OK);  // frees foreign[0]
+    ASSERT_EQ(ZoList_ReAllocItem(l, 0, 4096), S_OK);      // foreign[1], resized
+    EXPECT_EQ(static_cast<const unsigned char*>(ZoList_ItemAt(l, 0))[15], 0x31);
+    ASSERT_EQ(ZoList_MoveItemsBetweenHeapLists(other, -1, l, 1, 1), S_OK);  // foreign[2]
+    EXPECT_EQ(static_cast<const unsigned char*>(ZoList_ItemAt(other, 0))[0], 0x32);
+    EXPECT_EQ(*static_cast<const int*>(ZoList_ItemAt(l, 2)), 7);
+  }
+}
+
 TEST(ZoList, PendingItemMisuse) {
   ListPtr l;
   ASSERT_EQ(Create(&l, 0, 0, 0, ZO_LIST_OWNED), S_OK);
