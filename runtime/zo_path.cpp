@@ -96,12 +96,11 @@ uint32_t DiskSpace(const ZoChar* path, uint32_t unit, bool total) {
     StringView16 root = whole.substr(0, lex::RootLength(whole, kNativePathStyle));
     if (!root.empty()) {
       // The folder as the C runtime splits the path (a last component without
-      // separator is a file), then the root as the fallback query.
+      // separator is a file). A folder that does not exist is a failure, not
+      // a reason to measure some other folder of the volume.
       String16 folder(whole.substr(0, lex::DiskQueryFolderLength(whole, kNativePathStyle)));
-      String16 rootText(root);
       uint64_t freeBytes = 0, totalBytes = 0;
-      if ((!folder.empty() && plat::GetDiskSpace(folder.c_str(), &freeBytes, &totalBytes)) ||
-          plat::GetDiskSpace(rootText.c_str(), &freeBytes, &totalBytes)) {
+      if (!folder.empty() && plat::GetDiskSpace(folder.c_str(), &freeBytes, &totalBytes)) {
         return ClampToUnits(total ? totalBytes : freeBytes, unit);
       }
     }
@@ -276,8 +275,9 @@ int ZoGetModulePath(plat::ModuleHandle module, ZoChar* out, int capacity) {
   ZoChar name[ZO_MAX_PATH];
   uint32_t length = ZoGetModuleFileName(module, name, ZO_MAX_PATH);
   if (length == 0) return 0;
-  if (length >= static_cast<uint32_t>(ZO_MAX_PATH) || static_cast<int64_t>(length) + 1 > capacity)
-    return static_cast<int>(length);
+  // Only a name longer than the capacity is refused; its folder part is
+  // shorter than the name, so it fits whenever the name's length does.
+  if (static_cast<int64_t>(length) > capacity) return static_cast<int>(length);
   return ZoGetPathNameFromFilePath(name, out, capacity);
 }
 

@@ -250,6 +250,10 @@ TEST_F(PathFs, DiskSpaceOfAFolderAndOfAFileBelowIt) {
   EXPECT_GT(ZoGetDiskTotalSpace(Join(dir_.Path(), "not-yet-there.bin").c_str(), 1024), 0u);
   // Unit 0 means bytes, clamped to 32 bits.
   EXPECT_GE(ZoGetDiskTotalSpace((dir_.Path() + kSep).c_str(), 0), totalKb);
+  // A folder that does not exist cannot be measured, although its volume could.
+  String16 missingFolder = Join(Join(dir_.Path(), "missing"), "file.bin");
+  EXPECT_EQ(ZoGetDiskFreeSpace(missingFolder.c_str(), 1024), 0u);
+  EXPECT_EQ(ZoGetDiskTotalSpace(missingFolder.c_str(), 1024), 0u);
   // No root at all: nothing can be measured.
   EXPECT_EQ(ZoGetDiskFreeSpace(u"noroot", 1024), 0u);
   EXPECT_EQ(ZoGetDiskFreeSpace(nullptr, 1024), 0u);
@@ -279,6 +283,13 @@ TEST(PathSystem, ModuleFileNameAndFolder) {
   ZoChar tiny[4] = {u'x', u'x', u'x', u'x'};
   EXPECT_EQ(ZoGetModulePath(nullptr, tiny, 4), static_cast<int>(n));
   EXPECT_EQ(tiny[0], 0);
+  std::vector<ZoChar> shortByOne(n - 1, u'x');
+  EXPECT_EQ(ZoGetModulePath(nullptr, shortByOne.data(), static_cast<int>(n - 1)), static_cast<int>(n));
+  EXPECT_EQ(shortByOne[0], 0);
+  // A capacity of exactly the name's length does not exceed it: the folder fits.
+  std::vector<ZoChar> exact(n, u'x');
+  EXPECT_EQ(ZoGetModulePath(nullptr, exact.data(), static_cast<int>(n)), f);
+  EXPECT_EQ(String16(exact.data()), String16(folder));
 }
 
 TEST_F(PathFs, FullPathNameOfARelativeNameAndItsFilePart) {
