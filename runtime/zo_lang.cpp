@@ -176,8 +176,10 @@ const ZoChar* ZoGetString(HZOLANG lang, uint32_t id) {
     return reinterpret_cast<const ZoChar*>(static_cast<const unsigned char*>(ZoList_ItemAt(cache, found)) +
                                            sizeof(uint32_t));
   }
-  // Id and text in one block, so that a look-up touches one allocation.
-  unsigned char item[sizeof(uint32_t) + kStringCacheText * sizeof(ZoChar)];
+  // Id and text in one block, so that a look-up touches one allocation. The
+  // block is 2n + 8 bytes: id, text, terminator and one spare unit, so the
+  // buffer it is copied from holds one unit more than the text may fill, zeroed.
+  unsigned char item[sizeof(uint32_t) + (kStringCacheText + 1) * sizeof(ZoChar)] = {};
   auto* text = reinterpret_cast<ZoChar*>(item + sizeof(uint32_t));
   const int n = ZoLoadString(lang, id, text, kStringCacheText);
   if (n <= 0) return kEmpty;

@@ -25,6 +25,7 @@ class KernelEnvironment : public ::testing::Environment {
 // Test strings (tests/runtime/lang_test_strings.rc).
 constexpr uint32_t kBoth = 60000, kMarked = 60001, kEnglishOnly = 60002, kDigits = 60003;
 constexpr uint32_t kMarkedJapanese = 60004, kOtherBlock = 60016, kMissing = 60010;
+constexpr uint32_t kLong = 60005;  // 1,100 digits "0123456789..."
 
 class LangTest : public ::testing::Test {
  protected:
@@ -53,6 +54,15 @@ TEST_F(LangTest, GetString_SamePointerForSameIdAndEmptyNotCachedForMissingId) {
   ASSERT_NE(missing, nullptr);
   EXPECT_EQ(missing[0], 0);
   EXPECT_EQ(ZoGetString(nullptr, kBoth)[0], 0);
+}
+
+TEST_F(LangTest, GetString_CutsLongTextToItsLoadBuffer) {
+  // The cache loads 1,024 units with the terminator: the text is cut to 1,023,
+  // and the cached block (id, text, terminator, spare unit) is built in bounds.
+  const plat::String16 cached(ZoGetString(lang_, kLong));
+  ASSERT_EQ(cached.size(), 1023u);
+  for (size_t i = 0; i < cached.size(); ++i) ASSERT_EQ(cached[i], u'0' + i % 10) << i;
+  EXPECT_EQ(Load(kLong, 2048).size(), 1100u);
 }
 
 TEST_F(LangTest, UntranslatedMarkerIsRemovedByLoadAndGet) {
