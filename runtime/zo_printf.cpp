@@ -35,6 +35,7 @@ ZoList* gTokenTable = nullptr;
 // The limit of one conversion specification, token name or literal number.
 constexpr size_t kSpecLimit = 260;
 constexpr size_t kScratch = 260;
+constexpr uint32_t kMaxScaledDigits = 1000;
 
 int32_t CompareTokenName(intptr_t, const void* key, const void* item) {
   const auto* name = static_cast<const plat::StringView16*>(key);
@@ -132,7 +133,8 @@ std::string NarrowFormat(const Spec& spec, const char* lengthModifier, char conv
 template <typename T>
 void PrintNumber(const std::string& format, T value, ZoChar (&out)[kScratch]) {
   char buffer[kScratch];
-  std::snprintf(buffer, sizeof buffer, format.c_str(), value);
+  // A failed conversion (a precision beyond what the C library accepts) gives "".
+  if (std::snprintf(buffer, sizeof buffer, format.c_str(), value) < 0) buffer[0] = 0;
   const char* point = std::localeconv()->decimal_point;
   const char radix = point && point[0] ? point[0] : '.';
   size_t n = 0;
@@ -251,8 +253,11 @@ bool Convert(Writer& w, plat::StringView16 specText, bool group, const ZoChar** 
       if (scaled) n = ZoTextToDWordToken(plat::String16(specText.substr(2)).c_str(), nullptr);
       const int32_t value = va_arg(*args, int32_t);
       if (scaled && n != 0) {
-        PrintNumber("%." + std::to_string(n) + "f", static_cast<double>(value) / PowerOfTen(n), text);
-        PutNumber(w, text, group ? Localise::ScaledGroup : Localise::ScaledDecimal, static_cast<int>(n));
+        // The scratch text holds 259 units, so more decimals than kMaxScaledDigits
+        // never show; the cap keeps the printed precision within the C library's int.
+        const uint32_t shown = n < kMaxScaledDigits ? n : kMaxScaledDigits;
+        PrintNumber("%." + std::to_string(shown) + "f", static_cast<double>(value) / PowerOfTen(n), text);
+        PutNumber(w, text, group ? Localise::ScaledGroup : Localise::ScaledDecimal, static_cast<int>(shown));
         return true;
       }
       PrintNumber(NarrowFormat(spec, spec.shortShort ? "hh" : spec.narrow ? "h" : "", 'd'), value, text);

@@ -92,6 +92,16 @@ TEST_F(PrintFTest, FloatingAndScaledConversions) {
   EXPECT_EQ(Format(u"$g", 0.5), u"0,5");
 }
 
+TEST_F(PrintFTest, ScaledConversionWithMoreDecimalsThanTheExactTable) {
+  EXPECT_EQ(Format(u"%.20z", 5), u"0.00000000000000000005");
+  // More decimals than fit the 260-unit scratch text: the text is cut, never empty.
+  for (const ZoChar* format : {u"%.300z", u"%.4294967295z", u"$.99999999999z"}) {
+    const plat::String16 text = Format(format, 5);
+    EXPECT_EQ(text.size(), 259u) << plat::ToUtf8(format);
+    EXPECT_EQ(text.substr(0, 4), u"0.00") << plat::ToUtf8(format);
+  }
+}
+
 TEST_F(PrintFTest, StringAndCharacterConversions) {
   EXPECT_EQ(Format(u"[%s]", u"text"), u"[text]");
   EXPECT_EQ(Format(u"[%6s][%-6s][%.2s]", u"ab", u"ab", u"abcdef"), u"[    ab][ab    ][ab]");
