@@ -15,6 +15,8 @@ namespace {
 // Ends the search for a free name when a folder answers "exists" for ever (a
 // folder full of numbered files is not a reason to loop without end).
 constexpr int kMaxCandidates = 1000000;
+// Room for the number text of one candidate name (a name is at most a path).
+constexpr size_t kNumberCapacity = ZO_MAX_PATH;
 
 ZoResult Fail(ZoResult r, ZoChar* out, int capacity) {
   if (out && capacity > 0) out[0] = 0;
@@ -38,15 +40,23 @@ ZoResult ZoCreateTempFileAndNameEx(const ZoChar* folder, const ZoChar* prefix, c
   if (!out || capacity < 0 || (!folder && !prefix && !suffix)) return Fail(E_INVALIDARG, out, capacity);
   const size_t fixedLength = plat::Length(folder) + plat::Length(prefix) + plat::Length(suffix);
   for (int n = 1; n <= kMaxCandidates; ++n) {
-    ZoChar number[64];
-    const size_t numberLength = static_cast<size_t>(ZoPrintFEx(number, 64, numberFormat ? numberFormat : u"%d", n));
-    if (static_cast<size_t>(capacity) < numberLength + fixedLength + 1) return Fail(E_INVALIDARG, out, capacity);
+    // A number text that fills this buffer may have been cut, and cut numbers
+    // could name the same file for every n: such a name is too long.
+    ZoChar number[kNumberCapacity];
+    const size_t numberLength =
+        static_cast<size_t>(ZoPrintFEx(number, kNumberCapacity, numberFormat ? numberFormat : u"%d", n));
+    if (numberLength + 1 >= kNumberCapacity || static_cast<size_t>(capacity) < numberLength + fixedLength + 1) {
+      return Fail(E_INVALIDARG, out, capacity);
+    }
     ZoPrintFEx(out, static_cast<size_t>(capacity), u"%s%s%s%s", folder ? folder : u"", prefix ? prefix : u"", number,
                suffix ? suffix : u"");
     plat::File file = plat::File::Open(out, plat::Access::Write, plat::kShareNone, plat::Disposition::CreateNew);
     if (file) {
-      if (!file.Close()) break;
-      return S_OK;
+      if (file.Close()) return S_OK;
+      // The name is not handed out, so the file it made is not left behind.
+      const ZoResult translated = ZoErrorHandler_TranslateWin32Error(plat::LastError());
+      plat::DeleteFile(out);
+      return Fail(ZoSucceeded(translated) ? E_FAIL : translated, out, capacity);
     }
     const uint32_t error = plat::LastError();
     if (error == plat::kErrorFileExists || error == plat::kErrorAlreadyExists ||

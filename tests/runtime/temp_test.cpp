@@ -3,6 +3,7 @@
 
 #include "lang_test_support.h"
 #include "platform/directory.h"
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "runtime/zo_temp.h"
 
@@ -55,6 +56,31 @@ TEST(TempFile, MissingFolderGivesTranslatedFailure) {
   const ZoResult r = ZoCreateTempFileAndName(folder.c_str(), u".tmp", name, ZO_MAX_PATH);
   EXPECT_LT(r, 0);
   EXPECT_EQ(name[0], 0);
+}
+
+TEST(TempFile, FailedCloseLeavesNoFileAndNoName) {
+  orv_test::ScratchFolder scratch;
+  const plat::String16 folder = scratch.WithSlash();
+  ZoChar name[ZO_MAX_PATH] = u"old";
+  plat::fault::FileFaults faults;
+  faults.failClose = true;
+  plat::fault::Set(faults);
+  const ZoResult r = ZoCreateTempFileAndName(folder.c_str(), u".tmp", name, ZO_MAX_PATH);
+  plat::fault::Clear();
+  EXPECT_EQ(static_cast<uint32_t>(r), 0x8004E002u);  // the disk-full close error, translated
+  EXPECT_EQ(name[0], 0);
+  EXPECT_TRUE(FolderIsEmpty(scratch.Path()));
+}
+
+TEST(TempFile, NumberTextTooLongForAnyNameIsRefusedAtOnce) {
+  // Every number of "%300d" is cut to the same text: without a refusal each
+  // later call would walk through every candidate finding the first file.
+  orv_test::ScratchFolder scratch;
+  const plat::String16 folder = scratch.WithSlash();
+  ZoChar name[1024] = u"old";
+  EXPECT_EQ(ZoCreateTempFileAndNameEx(folder.c_str(), nullptr, nullptr, u"%300d", name, 1024), E_INVALIDARG);
+  EXPECT_EQ(name[0], 0);
+  EXPECT_TRUE(FolderIsEmpty(scratch.Path()));
 }
 
 TEST(TempFile, DirectoryWritableLeavesNothingBehind) {
