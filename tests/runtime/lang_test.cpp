@@ -208,6 +208,29 @@ TEST(Internationals, DotDotLocaleGetsCommaDecimalSeparator) {
   orv_test::UseEnglishUs();
 }
 
+TEST(Internationals, DecimalSeparatorIsCorrectedOnlyWhenItBeginsWithTheThousandsSeparator) {
+  const struct {
+    const ZoChar* thousands;
+    const ZoChar* decimal;
+    const ZoChar* expected;
+  } cases[] = {
+      {u".", u".", u","},    {u",", u",", u"."},   {u" ", u" ", u"."},  {u".", u".x", u","},
+      {u"'", u".", u"."},    {u"..", u".", u"."},  {u",", u".", u"."},
+      // No thousands separator: nothing to confuse the decimal separator with.
+      {u"", u",", u","},
+  };
+  for (const auto& c : cases) {
+    ZoLocaleTexts t = orv_test::BaseLocale();
+    t.thousandSeparator = c.thousands;
+    t.decimalSeparator = c.decimal;
+    ZoLang_LoadInternationals(&t);
+    ZoChar out[8];
+    EXPECT_EQ(ZoGetInat(ZO_INAT_DECIMAL, out), plat::Length(c.expected)) << plat::ToUtf8(c.thousands);
+    EXPECT_EQ(plat::String16(out), c.expected) << plat::ToUtf8(c.thousands) << " " << plat::ToUtf8(c.decimal);
+  }
+  orv_test::UseEnglishUs();
+}
+
 TEST(Internationals, CopyWritesTheCountIntoTheFirstWord) {
   orv_test::UseEnglishUs();
   unsigned char dst[1000];

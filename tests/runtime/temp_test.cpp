@@ -122,6 +122,12 @@ TEST(ByteSizeText, UnitsAndDivisors) {
   ZoChar out[ZO_SIZE_TEXT_CAPACITY];
   ZoGetByteSizeText(1536, out);
   EXPECT_EQ(plat::String16(out), u"1,50KB");
+  // Without a thousands separator the four-digit KB figure stands ungrouped.
+  ZoLocaleTexts plain = orv_test::BaseLocale();
+  plain.thousandSeparator = u"";
+  ZoLang_LoadInternationals(&plain);
+  ZoGetByteSizeText(1023999, out);
+  EXPECT_EQ(plat::String16(out), u"1000.00KB");
   orv_test::UseEnglishUs();
 }
 
