@@ -337,6 +337,9 @@ class CArchive2 {
   // first replace question so that each question is a binary search.
   std::vector<std::u16string> existingNamesFolded_;
   std::unique_ptr<WriterWork, WriterWorkDeleter> writerWork_;
+  // A block buffer lent to BlockCopy while one step makes many small copies (the
+  // kept entries of an append); empty otherwise, and each copy takes its own.
+  std::vector<uint8_t> copyBuffer_;
 
   // Work buffers and inflater of the running extracting or verifying operation
   // (owned by that operation's scope; null between operations).

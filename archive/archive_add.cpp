@@ -53,7 +53,7 @@ bool NameSurvivesConversion(const ZoChar* path) {
 uint64_t CapacityFigure(const ZoChar* folder, const ZoChar* fileSystemName) {
   if (plat::EqualsNoCase(fileSystemName, u"FAT32")) return 4194304;
   if (plat::EqualsNoCase(fileSystemName, u"FAT")) return 64;
-  return ZoGetDiskFreeSpace(folder && *folder ? folder : u".", 1024);
+  return arc::FreeKilobytes(folder);
 }
 
 }  // namespace
@@ -98,9 +98,15 @@ static ZoResult MakeStoredNameText(const ZoChar* path, size_t skip, const ZoChar
 ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, uint32_t level, uint32_t flags,
                                       const ZoChar* folder) {
   addFlags_ = flags;
-  if (mode_ == ARC_OPEN_READ || mode_ == ARC_OPEN_DELETE || !Out()) {
+  const bool writerMode = mode_ == ARC_OPEN_CREATE || mode_ == ARC_OPEN_APPEND;
+  if (mode_ == ARC_OPEN_READ || mode_ == ARC_OPEN_DELETE || (writerMode && !Out())) {
     ReportFailure(ARC_ERROR_MODE, "AddEntryToArchive");
     return E_FAIL;
+  }
+  // The self-extracting and volume modes write no entries: their room check fails.
+  if (!writerMode) {
+    ReportFailure(ARC_ERROR_DISK_SPACE, "AddEntryToArchive");
+    return ARC_E_DISK_FULL;
   }
   if (!path || !*path || plat::Length(path) >= static_cast<size_t>(ZO_MAX_PATH)) {
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddEntryToArchive");
@@ -123,7 +129,7 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   }
   ZoChar archiveFolder[ZO_MAX_PATH] = {};
   ZoGetPathNameFromFilePath(archivePath_, archiveFolder, ZO_MAX_PATH);
-  if ((mode_ != ARC_OPEN_CREATE && mode_ != ARC_OPEN_APPEND) || needed / 1024 > WriterCapacityFigure(archiveFolder)) {
+  if (needed / 1024 > WriterCapacityFigure(archiveFolder)) {
     ReportFailure(ARC_ERROR_DISK_SPACE, "AddEntryToArchive");
     return ARC_E_DISK_FULL;
   }
@@ -133,6 +139,9 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
     if (flags & ARC_ADD_NO_TOTAL) {
       progress_->SetItemName(path);
     } else {
+      // The size query runs a second time here; a path that is nothing to add is
+      // reported by it again (the walk itself is not repeated: there is none).
+      if (measured != 0) MeasureAddEntry(path, flags, &size, &count);
       result = measured;
       progress_->BeginItem64(path, size);
     }
@@ -206,13 +215,13 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   plat::File source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
                                        plat::Disposition::OpenExisting);
   if (!source) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile", path);
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile");
     return ARC_E_OPEN_FAILED;
   }
   uint64_t size = 0;
   plat::FileTimes times;
   if (!source.Size(&size) || !source.GetTimes(&times)) {
-    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile", path);
+    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile");
     return ARC_E_CHECK;
   }
   header.uncompressedSize = size;
@@ -223,7 +232,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
     uint64_t position = 0;
     if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
-    ReportFailure(ARC_ERROR_WRITE, "AddFile", path);
+    ReportFailure(ARC_ERROR_WRITE, "AddFile");
     return ARC_E_WRITE;
   }
   writePos_ += arc::kLocalHeaderSize + 2ull * header.nameLength;
@@ -255,7 +264,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   if (!Out().Seek(static_cast<int64_t>(base_ + localOffset + arc::local::kCrcCompressed), plat::SeekOrigin::Begin) ||
       !Out().Write(patch, sizeof(patch)) ||
       !Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
-    ReportFailure(ARC_ERROR_WRITE, "AddFile", path);
+    ReportFailure(ARC_ERROR_WRITE, "AddFile");
     return ARC_E_WRITE;
   }
   r = AppendEntryRecord(header, localOffset, stored);
@@ -414,11 +423,18 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
       stream.next_out = out;
       stream.avail_out = static_cast<uInt>(outSize);
       int z = deflate(&stream, flush);
+      if (flush == Z_FINISH && z != Z_OK && z != Z_STREAM_END) {
+        // The finishing calls know one failure only, reported as the read event.
+        ReportFailure(ARC_ERROR_READ, kStep);
+        return ARC_E_WRITE;
+      }
       if (z == Z_MEM_ERROR) {
         ReportFailure(ARC_ERROR_MEMORY, kStep);
         return E_OUTOFMEMORY;
       }
-      if (z == Z_STREAM_ERROR || (z == Z_BUF_ERROR && flush == Z_FINISH)) {
+      // Z_BUF_ERROR here only says that a repeated call had nothing left to do: the
+      // output buffer holds one block's worst case, so a block never needs more room.
+      if (flush != Z_FINISH && z != Z_OK && z != Z_BUF_ERROR) {
         ReportFailure(ARC_ERROR_WRITE, kStep);
         return ARC_E_WRITE;
       }
@@ -504,7 +520,7 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
   if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
     uint64_t position = 0;
     if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
-    ReportFailure(ARC_ERROR_WRITE, "AddDirectory", path);
+    ReportFailure(ARC_ERROR_WRITE, "AddDirectory");
     return ARC_E_WRITE;
   }
   writePos_ += arc::kLocalHeaderSize + 2ull * header.nameLength;
@@ -545,7 +561,7 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
   ZoResult r = CheckForWildcards(ZoGetFileNamePtrW(path), part, kind);
   if (r < 0) return r;
   if (kind == kWildcardExact) {
-    ReportFailure(ARC_ERROR_NO_MATCH, "AddWildcard", path);
+    ReportFailure(ARC_ERROR_NO_MATCH, "AddWildcard");
     return 1;
   }
   plat::DirectoryLister lister;

@@ -38,25 +38,29 @@ ZoResult CArchive2::DeleteEntryFromArchive(const ZoChar* pattern, uint32_t flags
     ReportFailure(ARC_ERROR_SIGNATURE, kStep, archivePath_);
     return ARC_E_BAD_SIGNATURE;
   }
+  // Room: the rewritten archive is the old one minus what the matches free (a
+  // pattern that is refused frees nothing; it is refused below).
   std::u16string part;
   WildcardKind kind = kWildcardExact;
-  ZoResult r = CheckForWildcards(pattern, part, kind);
-  if (r < 0) return r;
-
-  // Room: the rewritten archive is the old one minus what the matches free.
   int64_t freed = 0;
-  for (const auto& e : directory_) {
-    if (HasFilePart(e.name) && MatchWildcard(e.name.c_str(), part, kind))
-      freed += static_cast<int64_t>(e.record.uncompressedSize + arc::kCentralEntrySize);
+  if (CheckForWildcards(pattern, part, kind) >= 0) {
+    for (const auto& e : directory_) {
+      if (HasFilePart(e.name) && MatchWildcard(e.name.c_str(), part, kind))
+        freed += static_cast<int64_t>(e.record.uncompressedSize + arc::kCentralEntrySize);
+    }
   }
   int64_t needed = GetArchiveSize() - freed;
   ZoChar folder[ZO_MAX_PATH] = {};
   ZoGetPathNameFromFilePath(archivePath_, folder, ZO_MAX_PATH);
-  if (needed / 1024 > static_cast<int64_t>(ZoGetDiskFreeSpace(*folder ? folder : u".", 1024))) {
+  if (needed / 1024 > static_cast<int64_t>(arc::FreeKilobytes(folder))) {
     ReportFailure(ARC_ERROR_DISK_SPACE, kStep);
     return ARC_E_DISK_FULL;
   }
   deleteFlags_ = flags;
+  // The pattern is classified once more for the marking walk, and a refused one
+  // is reported again and returned here.
+  ZoResult r = CheckForWildcards(pattern, part, kind);
+  if (r < 0) return r;
 
   for (size_t i = 0; i < directory_.size(); ++i) {
     const bool match = MatchWildcard(directory_[i].name.c_str(), part, kind);
@@ -117,6 +121,9 @@ ZoResult CArchive2::SubmitDeleteList() {
     }
     const auto& e = directory_[i];
     if (mark->deleteFlag) {
+      // The kept records before this one are copied before it is announced.
+      ZoResult f = run.Flush();
+      if (f < 0) return f;
       ItemName(e.name.c_str());
       Status(ARC_EVENT_ENTRY_DROPPED);
       mark->newOffset = -1;
@@ -147,13 +154,15 @@ ZoResult CArchive2::SubmitDeleteList() {
   if (result < 0) return result;
 
   // The kept central entries, whole (with any comment and reserved string), each
-  // with its new local offset, encoded into one block buffer.
+  // with its new local offset, gathered into one block buffer. This is the block
+  // copy of the directory, so its failures are reported as the copy's.
+  const char* kCopyStep = "Block Copy";
   const uint64_t start = writePos_;
   std::vector<uint8_t> block, entry;
   try {
     block.reserve(arc::kBlockSize);
   } catch (const std::bad_alloc&) {
-    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    ReportFailure(ARC_ERROR_MEMORY, kCopyStep);
     return E_OUTOFMEMORY;
   }
   if (!Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) result = ARC_E_WRITE;
@@ -175,12 +184,12 @@ ZoResult CArchive2::SubmitDeleteList() {
     try {
       entry.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
-      ReportFailure(ARC_ERROR_MEMORY, kStep);
+      ReportFailure(ARC_ERROR_MEMORY, kCopyStep);
       return E_OUTOFMEMORY;
     }
     size_t got = 0;
     if (!file_.ReadAt(e.position, entry.data(), entry.size(), &got) || got != entry.size()) {
-      ReportFailure(ARC_ERROR_READ, kStep);
+      ReportFailure(ARC_ERROR_READ, kCopyStep);
       return ARC_E_READ;
     }
     arc::PutU64(entry.data() + arc::central::kLocalOffset, static_cast<uint64_t>(mark->newOffset));
@@ -197,7 +206,7 @@ ZoResult CArchive2::SubmitDeleteList() {
   }
   if (result >= 0 && !flush()) result = ARC_E_WRITE;
   if (result < 0) {
-    ReportFailure(ARC_ERROR_WRITE, kStep);
+    ReportFailure(ARC_ERROR_WRITE, kCopyStep);
     return result;
   }
   result = AddEndOfCentralDir(start);

@@ -38,7 +38,7 @@ ZoResult CArchive2::GetSizeCreateSEA(const ZoChar* stubPath, int64_t& size) {
                                      plat::Disposition::OpenExisting);
   uint64_t stubSize = 0;
   if (!stub || !stub.Size(&stubSize)) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, "GetSizeCreateSEA", stubPath);
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "GetSizeCreateSEA");
     return ARC_E_OPEN_FAILED;
   }
   int64_t archiveSize = GetArchiveSize();
@@ -76,19 +76,19 @@ ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, 
   plat::File stub = plat::File::Open(stubPath, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
   uint64_t stubSize = 0;
   if (!stub || !stub.Size(&stubSize)) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, kStep, stubPath);
+    ReportFailure(ARC_ERROR_OPEN_INPUT, kStep);
     return ARC_E_OPEN_FAILED;
   }
   ZoChar full[ZO_MAX_PATH];
   uint32_t length = plat::GetFullPath(outputPath, full, ZO_MAX_PATH);
   if (length == 0 || length >= static_cast<uint32_t>(ZO_MAX_PATH)) {
-    ReportFailure(ARC_ERROR_CREATE, kStep, outputPath);
+    ReportFailure(ARC_ERROR_CREATE, kStep);
     return ARC_E_OPEN_FAILED;
   }
   outIsFile_ = false;
   outFile_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
   if (!outFile_) {
-    ReportFailure(ARC_ERROR_CREATE, kStep, full);
+    ReportFailure(ARC_ERROR_CREATE, kStep);
     return ARC_E_OPEN_FAILED;
   }
   plat::CopyTruncated(tempPath_, ZO_MAX_PATH, full);
@@ -131,27 +131,28 @@ ZoResult CArchive2::SplitSEA(const ZoChar* folder, uint32_t flags) {
     ReportFailure(ARC_ERROR_OPEN_INPUT, kStep, archivePath_);
     return ARC_E_NOT_SEA;
   }
-  if (!folder || !*folder || !plat::IsDirectory(folder)) {
-    ReportFailure(ARC_ERROR_INVALID_ARG, kStep, folder);
+  if (!folder || !*folder) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep);
     return E_INVALIDARG;
   }
   uint64_t mainSize = 0;
   file_.Size(&mainSize);
-  if (ZoGetDiskFreeSpace(folder, 1024) < mainSize / 1024) {
+  if (arc::FreeKilobytes(folder) < mainSize / 1024) {
     ZoChar root[ZO_MAX_PATH] = {};
     ZoGetRootPathFromFilePath(folder, root, ZO_MAX_PATH);
     ReportFailure(ARC_ERROR_DISK_SPACE, kStep, root);
     return ARC_E_DISK_FULL;
   }
   // The archive file is named after the stored name's file part only; without a
-  // usable one there is no name to give it.
+  // usable one there is no file to create (reported when the archive file is due).
   const plat::StringView16 archiveName = StoredFilePart(storedName_);
+  const bool archiveNamed = !archiveName.empty() && archiveName != u"." && archiveName != u"..";
   ZoChar stubPath[ZO_MAX_PATH], archiveFile[ZO_MAX_PATH];
-  if (archiveName.empty() || archiveName == u"." || archiveName == u".." ||
-      !arc::JoinFolderAndName(folder, u"Seastub.exe", stubPath) || !arc::JoinFolderAndName(folder, archiveName, archiveFile)) {
-    ReportFailure(ARC_ERROR_INVALID_ARG, kStep, storedName_);
-    return E_INVALIDARG;
+  if (!arc::JoinFolderAndName(folder, u"Seastub.exe", stubPath)) {
+    ReportFailure(ARC_ERROR_CREATE, kStep, folder);
+    return ARC_E_OPEN_FAILED;
   }
+  const bool archiveJoined = archiveNamed && arc::JoinFolderAndName(folder, archiveName, archiveFile);
   // 0 write, 1 leave the existing file, anything else the host's answer.
   auto mayWrite = [this, flags](const ZoChar* path) -> ZoResult {
     if ((flags & ARC_SEA_REPLACE) || !plat::Exists(path) || !progress_) return 0;
@@ -177,6 +178,12 @@ ZoResult CArchive2::SplitSEA(const ZoChar* folder, uint32_t flags) {
     if (uint32_t mode = plat::GetPosixMode(archivePath_)) plat::SetPosixMode(stubPath, mode);
   }
 
+  if (!archiveJoined) {
+    ZoChar shown[ZO_MAX_PATH];
+    if (!arc::JoinFolderAndName(folder, archiveName, shown)) plat::CopyTruncated(shown, ZO_MAX_PATH, folder);
+    ReportFailure(ARC_ERROR_CREATE, kStep, shown);
+    return ARC_E_OPEN_FAILED;
+  }
   r = mayWrite(archiveFile);
   if (r != 0 && r != 1) return r;
   if (r == 1) return 0;  // the host kept the existing archive file
@@ -221,7 +228,7 @@ ZoResult CArchive2::CopySEAMultiFiles() {
       }
       if (plat::Exists(destination.c_str())) continue;
       if (!plat::Exists(source.c_str())) {
-        ReportFailure(ARC_ERROR_VOLUME_MISSING, "CopySEAMultiFiles", source.c_str());
+        ReportFailure(ARC_ERROR_VOLUME_MISSING, "CopySEAMultiFiles");
         result = ARC_E_FILE_NOT_FOUND;
         break;
       }
@@ -252,7 +259,7 @@ ZoResult CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags) {
   if (dataSize == 0) return 0;
   ZoChar folder[ZO_MAX_PATH] = {};
   ZoGetPathNameFromFilePath(archivePath_, folder, ZO_MAX_PATH);
-  if (dataSize / 1024 > ZoGetDiskFreeSpace(*folder ? folder : u".", 1024)) {
+  if (dataSize / 1024 > arc::FreeKilobytes(folder)) {
     ReportFailure(ARC_ERROR_DISK_SPACE, kStep);
     return ARC_E_DISK_FULL;
   }
@@ -310,7 +317,7 @@ ZoResult CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags) {
     plat::File part;
     if (named) part = plat::File::Open(path.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
     if (!part) {
-      ReportFailure(ARC_ERROR_CREATE, kStep, named ? path.c_str() : nullptr);
+      ReportFailure(ARC_ERROR_CREATE, kStep);
       return restore(ARC_E_OPEN_FAILED);
     }
     const uint64_t chunk = volume < dataSize - consumed ? volume : dataSize - consumed;
@@ -364,11 +371,12 @@ ZoResult CArchive2::IsSpaceForMerge() {
 
 ZoResult CArchive2::MergeArchive(uint32_t flags) {
   const char* kStep = "MergeArchive";
-  if (mode_ != ARC_OPEN_MULTIVOL || volumeCount_ < 2 || !outFile_) {
+  if (volumeCount_ < 2) {
     ReportFailure(ARC_ERROR_NOT_OPEN, kStep);
     return E_FAIL;
   }
-  if (IsSpaceForMerge() != 0) {
+  // Another mode fails the room check (IsSpaceForMerge gives E_FAIL).
+  if (IsSpaceForMerge() != 0 || !outFile_) {
     ReportFailure(ARC_ERROR_DISK_SPACE, kStep);
     return ARC_E_DISK_FULL;
   }
@@ -394,7 +402,7 @@ ZoResult CArchive2::MergeArchive(uint32_t flags) {
         part = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
       uint64_t size = 0;
       if (!part || !part.Size(&size)) {
-        ReportFailure(ARC_ERROR_OPEN_INPUT, kStep, path.c_str());
+        ReportFailure(ARC_ERROR_OPEN_INPUT, kStep);
         return ARC_E_OPEN_FAILED;
       }
       if (progress_) {

@@ -117,12 +117,16 @@ ZoResult CArchive2::AskReplace(const ZoChar* path, bool readOnlyQuestion) {
 ZoResult CArchive2::BlockCopy(plat::File& source, uint64_t sourceOffset, uint64_t count, plat::File& destination,
                               uint64_t destinationOffset) {
   if (count == 0) return 0;
-  std::vector<uint8_t> buffer;
-  try {
-    buffer.resize(arc::kBlockSize);
-  } catch (const std::bad_alloc&) {
-    ReportFailure(ARC_ERROR_MEMORY, "Block Copy");
-    return E_OUTOFMEMORY;
+  // A buffer lent for a run of copies (copyBuffer_), else one for this copy alone.
+  std::vector<uint8_t> own;
+  std::vector<uint8_t>& buffer = copyBuffer_.size() == arc::kBlockSize ? copyBuffer_ : own;
+  if (buffer.empty()) {
+    try {
+      buffer.resize(arc::kBlockSize);
+    } catch (const std::bad_alloc&) {
+      ReportFailure(ARC_ERROR_MEMORY, "Block Copy");
+      return E_OUTOFMEMORY;
+    }
   }
   if (sourceOffset > static_cast<uint64_t>(INT64_MAX) || !source.Seek(static_cast<int64_t>(sourceOffset), plat::SeekOrigin::Begin)) {
     ReportFailure(ARC_ERROR_READ, "Block Copy");

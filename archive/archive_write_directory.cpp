@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "archive/archive2.h"
-#include "archive/copy_run.h"
 #include "archive/record_writer.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -59,7 +58,25 @@ ZoResult CArchive2::CopyKeptEntries() {
     progress_->BeginItem64(u"Entries", total);
     progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
   }
-  CopyRun run(this, file_, Out());
+  // One copy buffer serves the copies of all kept entries (a buffer per copy would
+  // be cleared again for every small entry).
+  try {
+    copyBuffer_.assign(arc::kBlockSize, 0);
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, "Block Copy");
+    return E_OUTOFMEMORY;
+  }
+  struct BufferLoan {
+    std::vector<uint8_t>& buffer;
+    ~BufferLoan() {
+      buffer.clear();
+      buffer.shrink_to_fit();
+    }
+  } loan{copyBuffer_};
+  if (!Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  }
   for (size_t i = 0; i < directory_.size(); ++i) {
     if (!keep[i]) continue;
     const auto& e = directory_[i];
@@ -69,35 +86,24 @@ ZoResult CArchive2::CopyKeptEntries() {
       ReportFailure(ARC_ERROR_SIGNATURE, kStep, e.name.c_str());
       return ARC_E_BAD_SIGNATURE;
     }
-    arc::LocalEntryHeader header = arc::LocalFromCentral(c);
+    // The header is made from the central entry (the old local header is never
+    // read); only the stored bytes are copied. The output stands at base + writePos_:
+    // after the new entries, then after each copy.
+    const arc::LocalEntryHeader header = arc::LocalFromCentral(c);
     const uint64_t localOffset = writePos_;
-    ZoResult r;
-    if (c.reserved8 == 0 && c.commentLength == 0) {
-      // The old local record is already exactly what would be written: queue it whole.
-      r = run.Add(base_ + c.localOffset, arc::kLocalHeaderSize + 2ull * c.nameLength + c.compressedSize,
-                  base_ + writePos_);
-    } else {
-      r = run.Flush();
-      if (r >= 0 && !(Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin) &&
-                      arc::WriteLocalHead(Out(), header, e.name.c_str()))) {
-        ReportFailure(ARC_ERROR_WRITE, kStep);
-        r = ARC_E_WRITE;
-      }
-      if (r >= 0) r = run.Add(base_ + dataOffset, c.compressedSize, base_ + writePos_ + arc::kLocalHeaderSize + 2ull * c.nameLength);
+    if (!arc::WriteLocalHead(Out(), header, e.name.c_str())) {
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
     }
+    writePos_ += arc::kLocalHeaderSize + 2ull * c.nameLength;
+    ZoResult r = BlockCopy(file_, base_ + dataOffset, c.compressedSize, Out(), base_ + writePos_);
     if (r < 0) return r;
-    writePos_ += arc::kLocalHeaderSize + 2ull * c.nameLength + c.compressedSize;
+    writePos_ += c.compressedSize;
     r = AppendEntryRecord(header, localOffset, e.name);
     if (r < 0) {
       ReportFailure(ARC_ERROR_MEMORY, kStep);
       return r;
     }
-  }
-  ZoResult r = run.Flush();
-  if (r < 0) return r;
-  if (!Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
-    ReportFailure(ARC_ERROR_WRITE, kStep);
-    return ARC_E_WRITE;
   }
   Status(ARC_EVENT_DONE);
   return 0;
@@ -113,7 +119,9 @@ ZoResult CArchive2::AddCentralDirectory() {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
   }
-  if (mode_ == ARC_OPEN_APPEND && !directory_.empty() && ZoList_Count(entryList_) > 0) {
+  // A damaged directory counts as holding entries even when the walk found none, so
+  // that the copy refuses it instead of dropping every old entry.
+  if (mode_ == ARC_OPEN_APPEND && (!directory_.empty() || directoryDamaged_) && ZoList_Count(entryList_) > 0) {
     ZoResult r = CopyKeptEntries();
     if (r < 0) return r;
   }
@@ -140,10 +148,8 @@ ZoResult CArchive2::AddCentralDirectory() {
     arc::LocalEntryHeader header = arc::LocalEntryHeader::Decode(record->header);
     arc::CentralDirectoryEntry entry = arc::CentralFromLocal(header, record->localOffset);
     const size_t size = arc::kCentralEntrySize + 2ull * entry.nameLength;
-    if (block.size() + size > arc::kBlockSize && !flush()) {
-      ReportFailure(ARC_ERROR_WRITE, kStep);
-      return ARC_E_WRITE;
-    }
+    // A central record that cannot be written is returned without an error event.
+    if (block.size() + size > arc::kBlockSize && !flush()) return ARC_E_WRITE;
     size_t at = block.size();
     block.resize(at + size);
     entry.Encode(block.data() + at);
@@ -152,10 +158,7 @@ ZoResult CArchive2::AddCentralDirectory() {
       block[at + arc::kCentralEntrySize + 2 * k + 1] = static_cast<uint8_t>(record->name[k] >> 8);
     }
   }
-  if (!flush()) {
-    ReportFailure(ARC_ERROR_WRITE, kStep);
-    return ARC_E_WRITE;
-  }
+  if (!flush()) return ARC_E_WRITE;
   if (!modified_) return 0;
   ZoResult r = AddEndOfCentralDir(start);
   if (r >= 0 && mode_ == ARC_OPEN_APPEND) {
@@ -213,14 +216,14 @@ ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
   ZoChar full[ZO_MAX_PATH];
   uint32_t length = archivePath ? plat::GetFullPath(archivePath, full, ZO_MAX_PATH) : 0;
   if (length == 0 || length >= static_cast<uint32_t>(ZO_MAX_PATH)) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, "Annotate", archivePath);
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "Annotate");
     return ARC_E_OPEN_FAILED;
   }
   plat::CopyTruncated(archivePath_, ZO_MAX_PATH, full);
   outIsFile_ = false;
   outFile_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareRead, plat::Disposition::OpenExisting);
   if (!outFile_) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, "Annotate", full);
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "Annotate");
     return ARC_E_OPEN_FAILED;
   }
   mode_ = ARC_OPEN_APPEND;

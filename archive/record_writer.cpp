@@ -120,6 +120,13 @@ size_t EncodeEndRecord(const EndOfCentralDirectory& end, const ZoChar* comment, 
   return used;
 }
 
+uint64_t FreeKilobytes(const ZoChar* folder) {
+  const ZoChar* query = folder && *folder ? folder : u".";
+  ZoChar full[ZO_MAX_PATH];
+  const uint32_t length = plat::GetFullPath(query, full, ZO_MAX_PATH);
+  return ZoGetDiskFreeSpace(length > 0 && length < static_cast<uint32_t>(ZO_MAX_PATH) ? full : query, 1024);
+}
+
 std::u16string FoldName(const ZoChar* name, size_t length) {
   std::u16string folded(name, length);
   for (auto& c : folded) c = plat::FoldAscii(c);

@@ -69,6 +69,11 @@ size_t EncodeEndRecord(const EndOfCentralDirectory& end, const ZoChar* comment, 
                        uint8_t* out);
 inline constexpr size_t kEndRecordImageMax = kEndRecordSize + 2 * (kCommentCapacity + kNameCapacity);
 
+// Free space of the volume holding `folder`, in units of 1,024 bytes. A relative
+// folder (or none: the current folder) is made full first: the free-space query
+// needs a rooted path and would count an unrooted one as a volume without space.
+uint64_t FreeKilobytes(const ZoChar* folder);
+
 // Case-folded form of a stored name: the key of the writers' in-memory name sets.
 std::u16string FoldName(const ZoChar* name, size_t length);
 
