@@ -11,10 +11,11 @@
 // name is joined to a destination folder (extraction) or a file path becomes a
 // stored name (the writers).
 //
-// Reading: Open loads the end record (a backward scan that accepts a candidate only
-// when its central directory ends where it begins), then reads the central
-// directory once in large blocks and indexes it in memory. Every walk, lookup and
-// access by index runs on that index; the directory is never re-read per entry.
+// Reading: Open loads the end record (a backward scan that prefers a candidate
+// whose central directory ends where it begins, else takes the first signature),
+// then reads the central directory once in large blocks and indexes it in memory.
+// Every walk, lookup and access by index runs on that index; the directory is
+// never re-read per entry.
 // A directory whose walk stops early (bad signature, an entry running past the
 // directory's end) or whose entry count disagrees with the end record is damaged:
 // IsDirectoryDamaged() says so, and the extracting and verifying operations fail.
@@ -248,6 +249,9 @@ class CArchive2 {
   ZoResult CheckNamesBeforeExtract(const std::vector<int>& indexes, const ZoChar* destination, const char* step);
   ZoResult ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
   ZoResult MakeFolderEntry(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
+  // E_NOTIMPL for an unknown compression type, else whether the entry's stored
+  // bytes can be located (a missing volume: ARC_E_VOLUME_NOT_FOUND). Reported under `step`.
+  ZoResult CheckReadable(const ArchiveDirectoryEntry& entry, const char* step);
   ZoResult ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
 
   // ---- writer internals (the writer files own these) ----

@@ -63,24 +63,45 @@ ZoResult CArchive2::LoadEndOfCentralDirectory(plat::File& file) {
     return ARC_E_READ;
   }
 
-  // Candidates from the end backwards. A signature alone is not enough: the comment
-  // of the real record may hold the same four bytes, so a candidate is taken only
-  // when its central directory ends exactly where the candidate begins.
+  // Candidates from the end backwards. A signature alone is not proof: the comment
+  // of the real record may hold the same four bytes. So the first candidate whose
+  // central directory ends exactly where the candidate begins is taken; only when
+  // no candidate is consistent does the first signature found count (the record
+  // is recognised by its signature; the directory walk then judges the rest).
   const uint64_t lastCandidate = window - arc::kEndRecordSize;  // offset within tail
+  bool haveFirst = false;
+  uint64_t firstOffset = 0;
+  bool found = false;
+  uint64_t foundOffset = 0;
   for (uint64_t back = 0; back <= lastCandidate; ++back) {
     const uint64_t offset = lastCandidate - back;
     const uint8_t* p = tail.data() + offset;
     if (arc::GetU32(p) != ARC_SIG_END) continue;
+    if (!haveFirst) {
+      haveFirst = true;
+      firstOffset = offset;
+    }
     const arc::EndOfCentralDirectory record = arc::EndOfCentralDirectory::Decode(p);
     const uint64_t position = tailStart + offset;
     if (record.base > position) continue;
     const uint64_t archiveBytes = position - record.base;
     if (record.centralOffset > archiveBytes) continue;
     if (record.centralSize != archiveBytes - record.centralOffset) continue;
-
+    found = true;
+    foundOffset = offset;
+    break;
+  }
+  if (!found && haveFirst) {
+    found = true;
+    foundOffset = firstOffset;
+  }
+  if (found) {
+    const uint64_t offset = foundOffset;
+    const uint8_t* p = tail.data() + offset;
+    const arc::EndOfCentralDirectory record = arc::EndOfCentralDirectory::Decode(p);
     std::copy(p, p + arc::kEndRecordSize, endRecord_);
     end_ = record;
-    endPosition_ = position;
+    endPosition_ = tailStart + offset;
     base_ = record.base;
     volumeCount_ = record.volumeCount;
     endLoaded_ = true;
@@ -105,15 +126,17 @@ ZoResult CArchive2::IndexCentralDirectory() {
   directory_.clear();
   directoryDamaged_ = false;
   if (!endLoaded_) return E_FAIL;
-  // The scan guarantees start + centralSize == endPosition_, without overflow.
-  const uint64_t start = base_ + end_.centralOffset;
+  // The directory lies between base + centralOffset and the end record. For a
+  // consistent record that is exactly centralSize bytes; for one taken on its
+  // signature alone, a start at or past the record leaves the directory empty.
   const uint64_t stop = endPosition_;
+  const uint64_t start = base_ <= stop && end_.centralOffset <= stop - base_ ? base_ + end_.centralOffset : stop;
 
   std::vector<uint8_t> block;
   try {
     block.resize(arc::kBlockSize);
     // Never trust entryCount for an allocation: an entry takes at least 84 bytes.
-    directory_.reserve(static_cast<size_t>(std::min<uint64_t>(end_.entryCount, end_.centralSize / arc::kCentralEntrySize)));
+    directory_.reserve(static_cast<size_t>(std::min<uint64_t>(end_.entryCount, (stop - start) / arc::kCentralEntrySize)));
   } catch (const std::bad_alloc&) {
     ReportFailure(ARC_ERROR_MEMORY, "MapCentralDirectories");
     return E_OUTOFMEMORY;

@@ -239,6 +239,17 @@ ZoResult CArchive2::ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar*
   return ExtractCentralDirectoryFile(entry, destination);
 }
 
+ZoResult CArchive2::CheckReadable(const ArchiveDirectoryEntry& entry, const char* step) {
+  const uint32_t type = entry.record.compressionType;
+  if (type != ARC_COMPRESSION_NONE && type != ARC_COMPRESSION_ZIP) {
+    ReportFailure(ARC_ERROR_MODE, step, entry.name.c_str());
+    return E_NOTIMPL;
+  }
+  return EntryStream::Locate(*this, entry, EntryStream::Mode::kDecode, step,
+                             type == ARC_COMPRESSION_NONE ? "ExtractInternalNoCompression"
+                                                          : "ExtractInternalZipCompression");
+}
+
 ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination) {
   static const char kStep[] = "ExtractCentralDirectoryFile";
   std::u16string target;
@@ -262,11 +273,16 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
       ReportFailure(ARC_ERROR_CREATE, kStep, target.c_str());
       return ARC_E_OPEN_FAILED;
     }
+    if (existing != ZO_INVALID_ATTRIBUTES && !(extractFlags_ & ARC_EXTRACT_OVERWRITE) && progress_) {
+      const ZoResult answer = AskReplace(target.c_str(), (existing & ZO_ATTR_READONLY) != 0);
+      if (answer != 0) return answer;
+    }
+    // An entry that cannot be read (unknown compression, its volume missing) fails
+    // before the existing target is touched: a replace the engine cannot complete
+    // must not cost the user the old file.
+    ZoResult r = CheckReadable(entry, kStep);
+    if (r < 0) return r;
     if (existing != ZO_INVALID_ATTRIBUTES) {
-      if (!(extractFlags_ & ARC_EXTRACT_OVERWRITE) && progress_) {
-        const ZoResult answer = AskReplace(target.c_str(), (existing & ZO_ATTR_READONLY) != 0);
-        if (answer != 0) return answer;
-      }
       plat::SetAttributes(target.c_str(), ZO_ATTR_NORMAL);
       // Replace by a new file rather than truncating the old one: a hard link
       // planted at the target must not carry the bytes to the file it shares.
@@ -283,10 +299,6 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
 
   const arc::CentralDirectoryEntry& record = entry.record;
   const bool stored = record.compressionType == ARC_COMPRESSION_NONE;
-  if (!stored && record.compressionType != ARC_COMPRESSION_ZIP) {
-    ReportFailure(ARC_ERROR_MODE, kStep, entry.name.c_str());
-    return E_NOTIMPL;
-  }
   const char* step = stored ? "ExtractInternalNoCompression" : "ExtractInternalZipCompression";
 
   plat::File out = plat::File::CreateNoFollow(target.c_str());
@@ -300,8 +312,9 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   FileSink sink(out);
   EntryTotals totals;
   ZoResult result = EntryStream::Run(*this, entry, EntryStream::Mode::kDecode, kStep, step, sink, &totals);
-  if (!stored && progress_ && totals.produced < record.uncompressedSize) {
-    // The bytes announced for the entry are always accounted in full.
+  if (!stored && progress_) {
+    // The bytes announced for the entry are always accounted in full (the output
+    // never exceeds uncompressedSize).
     progress_->AddProgress64(record.uncompressedSize - totals.produced);
   }
   Status(ARC_EVENT_FILE_END);

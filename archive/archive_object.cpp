@@ -97,6 +97,8 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
   std::fill(std::begin(endRecord_), std::end(endRecord_), uint8_t{0});
   end_ = arc::EndOfCentralDirectory();
   endLoaded_ = false;
+  base_ = 0;
+  volumeCount_ = 0;
   comment_[0] = storedName_[0] = reservedText_[0] = 0;
   plat::CopyTruncated(archivePath_, ZO_MAX_PATH, full);
   directory_.clear();
@@ -357,7 +359,8 @@ ZoResult CArchive2::GetModifyTime(ZoFileTime& time) {
 
 int CArchive2::GetArchiveSEAStatus() { return endLoaded_ && base_ > 0 ? 1 : 0; }
 
-int CArchive2::GetMultiVolumeStatus() { return endLoaded_ ? static_cast<int>(volumeCount_) : 0; }
+// The volumeCount field: 0 until an end record is loaded, 1 after create mode.
+int CArchive2::GetMultiVolumeStatus() { return static_cast<int>(volumeCount_); }
 
 int64_t CArchive2::GetArchiveSize() {
   if (mode_ == 0) return -1;

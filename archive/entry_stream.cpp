@@ -55,6 +55,22 @@ uint32_t Crc(uint32_t crc, const uint8_t* data, size_t size) {
 
 }  // namespace
 
+ZoResult EntryStream::Locate(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode,
+                             const char* locateStep, const char* step) {
+  const arc::CentralDirectoryEntry& record = entry.record;
+  const bool copiesStoredBytes = mode == Mode::kStoredBytesOnly || record.compressionType == ARC_COMPRESSION_NONE;
+  const uint64_t toRead =
+      copiesStoredBytes && mode == Mode::kDecode ? record.uncompressedSize : record.compressedSize;
+  if (toRead == 0) return 0;
+  uint64_t offset = 0;
+  if (!record.DataOffset(&offset)) {
+    archive.ReportFailure(ARC_ERROR_READ, step, entry.name.c_str());
+    return ARC_E_READ;
+  }
+  VolumeReader reader(archive, offset, locateStep, step);
+  return reader.Locate();
+}
+
 ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode, const char* locateStep,
                           const char* step, EntrySink& sink, EntryTotals* totals) {
   *totals = EntryTotals();

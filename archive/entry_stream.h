@@ -76,4 +76,9 @@ class EntryStream {
   // output than uncompressedSize), E_OUTOFMEMORY, ARC_E_CANCELLED (no event).
   static ZoResult Run(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode, const char* locateStep,
                       const char* step, EntrySink& sink, EntryTotals* totals);
+  // Whether Run will find where the entry's stored bytes begin, checked before the
+  // caller creates anything: 0, or the locate failure Run would meet (reported
+  // with `locateStep`). An entry with no bytes to read needs no location.
+  static ZoResult Locate(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode, const char* locateStep,
+                         const char* step);
 };

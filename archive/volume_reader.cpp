@@ -60,8 +60,10 @@ ZoResult VolumeReader::Locate() {
   s -= w;
   for (uint32_t k = 2;; ++k) {
     if (k > VolumeCount()) {
-      archive_.ReportFailure(ARC_ERROR_READ, readStep_);
-      return ARC_E_READ;
+      // The stream ends before the entry's bytes begin: the volume that would hold
+      // them is not part of the set.
+      archive_.ReportFailure(ARC_ERROR_VOLUME_MISSING, locateStep_, static_cast<uint64_t>(k));
+      return ARC_E_VOLUME_NOT_FOUND;
     }
     uint64_t size = 0;
     if (!VolumeSize(k, &size)) {

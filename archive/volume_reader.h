@@ -25,9 +25,12 @@ class VolumeReader {
   // Reads exactly `size` bytes, or fails (the failure is reported once):
   // ARC_E_READ (past the region, a failed or short read) or ARC_E_VOLUME_NOT_FOUND.
   ZoResult Read(uint8_t* buffer, size_t size);
+  // Finds the file and offset of the stream's first byte (Read does it on first
+  // use). A volume that cannot be opened, or a start beyond the last volume, is
+  // ARC_E_VOLUME_NOT_FOUND reported under `locateStep` with the volume's number.
+  ZoResult Locate();
 
  private:
-  ZoResult Locate();
   // Size of volume k (k >= 2), opening it to learn it unless known.
   bool VolumeSize(uint32_t k, uint64_t* size);
   bool OpenVolume(uint32_t k);

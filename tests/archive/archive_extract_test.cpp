@@ -331,6 +331,43 @@ TEST_F(ExtractTest, MissingVolume_FailsBeforeAnythingIsWritten) {
   EXPECT_EQ(archive.VerifyEntryComplete(1), ARC_E_VOLUME_NOT_FOUND);
 }
 
+TEST_F(ExtractTest, UnreadableEntry_LeavesTheExistingTargetUntouched) {
+  // The host agreed to a replace the engine then cannot carry out: the old file
+  // stays as it was, and no empty target appears for a file that was never there.
+  ArchiveSpec spec;
+  testarc::EntrySpec unknown = testarc::File(u"keep.txt", "new");
+  unknown.compressionType = 2;
+  spec.entries.push_back(unknown);
+  spec.entries.push_back(testarc::File(u"one.txt", std::string(3000, '1'), 0));
+  testarc::EntrySpec lost = testarc::File(u"two.txt", std::string(3000, '2'), 0);
+  lost.localOffsetOverride = 1ull << 40;  // beyond every volume of the set
+  spec.entries.push_back(lost);
+  spec.storedName = u"pack.ach";
+  testarc::VolumeSet set = testarc::BuildVolumeSet(spec, 3100, {1});
+  std::u16string main = Put("pack.ach", set.main);
+  Put("pack2.ach", set.volumes[0]);
+  ASSERT_TRUE(archive_test::WriteBytes(Out("keep.txt"), "old"));
+  ASSERT_TRUE(plat::SetAttributes(Out("keep.txt").c_str(), ZO_ATTR_READONLY));
+
+  RecordingProgress progress;
+  progress.answers = {ARC_ANSWER_REPLACE};
+  CArchive2 archive;
+  ASSERT_EQ(archive.Open(main.c_str(), ARC_OPEN_READ, &progress), 0);
+  EXPECT_EQ(archive.ExtractEntry(u"keep.txt", out_.c_str(), 0), E_NOTIMPL);
+  EXPECT_EQ(progress.CountStatus(ARC_EVENT_ASK_REPLACE_READONLY), 1);
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_MODE, u"ExtractCentralDirectoryFile|keep.txt"));
+  EXPECT_EQ(ReadAll(Out("keep.txt")), "old");
+  EXPECT_NE(plat::GetAttributes(Out("keep.txt").c_str()) & ZO_ATTR_READONLY, 0u);
+  EXPECT_EQ(progress.CountStatus(ARC_EVENT_EXTRACT_START), 0);
+
+  EXPECT_EQ(archive.ExtractEntry(u"two.txt", out_.c_str(), 0), ARC_E_VOLUME_NOT_FOUND);
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_VOLUME_MISSING, u"ExtractCentralDirectoryFile|3"));
+  EXPECT_FALSE(plat::Exists(Out("two.txt").c_str()));
+  EXPECT_EQ(archive.ExtractEntry(u"one.txt", out_.c_str(), 0), 0);
+  EXPECT_EQ(ReadAll(Out("one.txt")), std::string(3000, '1'));
+  plat::SetAttributes(Out("keep.txt").c_str(), ZO_ATTR_NORMAL);
+}
+
 TEST_F(ExtractTest, SpaceCheckFailures_AreReturnedAsFailures) {
   ArchiveSpec spec;
   spec.entries.push_back(testarc::File(u"a.txt", "a"));

@@ -36,6 +36,7 @@ TEST_F(ReadTest, PlainArchive_QueriesAnswerFromTheCentralDirectory) {
   EXPECT_EQ(archive.GetEntryUncompressedSize(u"DOCS\\README.TXT", size), 0);  // ASCII case folded
   EXPECT_EQ(size, 13);
   EXPECT_EQ(archive.GetEntryUncompressedSize(u"readme.txt", size), 1);  // no file-part match here
+  EXPECT_EQ(archive.GetEntryUncompressedSize(u"*.txt", size), 1);       // nor a pattern
   int type = -1;
   EXPECT_EQ(archive.GetEntryCompressionType(2, type), 1);
   EXPECT_EQ(type, 0);
@@ -131,6 +132,31 @@ TEST_F(ReadTest, EndRecordScan_IgnoresASignatureInsideTheComment) {
   ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, nullptr), 0);
   EXPECT_EQ(archive.GetArchiveCount(), 3);
   EXPECT_FALSE(archive.IsDirectoryDamaged());
+}
+
+TEST_F(ReadTest, EndRecordScan_TakesTheSignatureWhenNoCandidateIsConsistent) {
+  // Readers do not rely on centralSize: a record that misstates it is still found,
+  // and the directory is walked from centralOffset as usual.
+  ArchiveSpec spec = TwoEntries();
+  spec.centralSizeOverride = 12345;
+  std::u16string path = Put("size.ach", testarc::Build(spec));
+  CArchive2 archive;
+  ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, nullptr), 0);
+  EXPECT_EQ(archive.GetArchiveCount(), 3);
+  EXPECT_FALSE(archive.IsDirectoryDamaged());
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), 0);
+  EXPECT_EQ(archive_test::ReadAll(Out("docs/readme.txt")), "hello, world\n");
+
+  // A centralOffset pointing past the record gives an empty (damaged) directory,
+  // never a read outside the file.
+  ArchiveSpec beyond = TwoEntries();
+  beyond.centralOffsetOverride = 0xFFFFFFFFFFFF0000ull;
+  std::u16string beyondPath = Put("beyond.ach", testarc::Build(beyond));
+  CArchive2 second;
+  ASSERT_EQ(second.Open(beyondPath.c_str(), ARC_OPEN_READ, nullptr), 1);
+  EXPECT_EQ(second.GetIndexedEntryCount(), 0);
+  ZoChar name[260];
+  EXPECT_EQ(second.GetEntryName(0, name, 260), 0);
 }
 
 TEST_F(ReadTest, EmptyArchive_HasNoEntriesAndExtractsNothing) {

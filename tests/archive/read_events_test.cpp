@@ -1,0 +1,198 @@
+// What a host sees while the engine reads: the exact sequence of status events
+// (with the item name at each), the byte counts, and the archive-level answers
+// of objects in their different states.
+#include "tests/archive/archive_test_support.h"
+
+namespace {
+
+using archive_test::ArchiveTest;
+using archive_test::Event;
+using archive_test::RecordingProgress;
+using testarc::ArchiveSpec;
+
+ArchiveSpec FolderAndTwoFiles() {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::Folder(u"docs\\"));
+  spec.entries.push_back(testarc::File(u"docs\\readme.txt", "hello, world\n"));
+  spec.entries.push_back(testarc::File(u"Setup.EXE", std::string(5000, 'x'), 0));
+  return spec;
+}
+
+// Status events only, as (code, itemName) pairs.
+std::vector<std::pair<int32_t, std::u16string>> StatusEvents(const RecordingProgress& progress) {
+  std::vector<std::pair<int32_t, std::u16string>> out;
+  for (const Event& e : progress.events)
+    if (!e.isError) out.emplace_back(e.code, e.itemName);
+  return out;
+}
+
+using Sequence = std::vector<std::pair<int32_t, std::u16string>>;
+
+class ReadEventsTest : public ArchiveTest {
+ protected:
+  void OpenWith(const ArchiveSpec& spec, RecordingProgress* progress) {
+    path_ = Put("events.ach", testarc::Build(spec));
+    ASSERT_EQ(archive_.Open(path_.c_str(), ARC_OPEN_READ, progress), 0);
+  }
+  std::u16string path_;
+  CArchive2 archive_;
+};
+
+TEST_F(ReadEventsTest, ExtractAll_AnnouncesTheArchiveThenEachFileAndTheEnd) {
+  RecordingProgress progress;
+  OpenWith(FolderAndTwoFiles(), &progress);
+  ASSERT_EQ(archive_.ExtractAll(out_.c_str(), 0), 0);
+  const Sequence expected = {
+      {ARC_EVENT_BEGIN_ITEM, path_},
+      {ARC_EVENT_EXTRACT_START, u"docs\\readme.txt"},
+      {ARC_EVENT_FILE_END, u"docs\\readme.txt"},
+      {ARC_EVENT_EXTRACT_START, u"Setup.EXE"},
+      {ARC_EVENT_FILE_END, u"Setup.EXE"},
+      {ARC_EVENT_DONE, u"Setup.EXE"},
+  };
+  EXPECT_EQ(StatusEvents(progress), expected);
+  EXPECT_EQ(progress.total, 13u + 5000u);
+  EXPECT_EQ(progress.done, progress.total);
+  EXPECT_TRUE(progress.Errors().empty());
+}
+
+TEST_F(ReadEventsTest, ReplaceQuestion_PrecedesTheFilesEventsOrReplacesThem) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"a.txt", "new"));
+  spec.entries.push_back(testarc::File(u"b.txt", "new"));
+  ASSERT_TRUE(archive_test::WriteBytes(Out("a.txt"), "old"));
+  ASSERT_TRUE(archive_test::WriteBytes(Out("b.txt"), "old"));
+  RecordingProgress progress;
+  progress.answers = {ARC_ANSWER_REPLACE, ARC_ANSWER_SKIP};
+  OpenWith(spec, &progress);
+  ASSERT_EQ(archive_.ExtractAll(out_.c_str(), 0), 0);
+  const std::u16string a = Out("a.txt"), b = Out("b.txt");
+  const Sequence expected = {
+      {ARC_EVENT_BEGIN_ITEM, path_},
+      {ARC_EVENT_ASK_REPLACE, a},
+      {ARC_EVENT_REPLACED, a},
+      {ARC_EVENT_EXTRACT_START, u"a.txt"},
+      {ARC_EVENT_FILE_END, u"a.txt"},
+      {ARC_EVENT_ASK_REPLACE, b},
+      {ARC_EVENT_SKIPPED, b},
+      {ARC_EVENT_DONE, b},
+  };
+  EXPECT_EQ(StatusEvents(progress), expected);
+  EXPECT_EQ(archive_test::ReadAll(b), "old");
+}
+
+TEST_F(ReadEventsTest, ExtractEntry_AnnouncesNameOrIndexRunAsItsFlagsSay) {
+  RecordingProgress progress;
+  OpenWith(FolderAndTwoFiles(), &progress);
+
+  ASSERT_EQ(archive_.ExtractEntry(u"setup.exe", out_.c_str(), 0), 0);
+  Sequence expected = {
+      {ARC_EVENT_BEGIN_ITEM, u"setup.exe"},
+      {ARC_EVENT_EXTRACT_START, u"Setup.EXE"},
+      {ARC_EVENT_FILE_END, u"Setup.EXE"},
+      {ARC_EVENT_DONE, u"Setup.EXE"},
+  };
+  EXPECT_EQ(StatusEvents(progress), expected);
+  EXPECT_EQ(progress.total, 5000u);
+
+  // Without a total only the item name is set: no BeginItem event.
+  progress.events.clear();
+  ASSERT_EQ(archive_.ExtractEntry(u"readme.txt", out_.c_str(), ARC_EXTRACT_NO_TOTAL | ARC_EXTRACT_OVERWRITE), 0);
+  expected = {
+      {ARC_EVENT_EXTRACT_START, u"docs\\readme.txt"},
+      {ARC_EVENT_FILE_END, u"docs\\readme.txt"},
+      {ARC_EVENT_DONE, u"docs\\readme.txt"},
+  };
+  EXPECT_EQ(StatusEvents(progress), expected);
+
+  // By index: an empty item text and the run's size.
+  progress.events.clear();
+  int count = 2;
+  ASSERT_EQ(archive_.ExtractEntry(1, &count, out_.c_str(), ARC_EXTRACT_OVERWRITE), 1);
+  ASSERT_FALSE(progress.events.empty());
+  EXPECT_EQ(progress.events.front().code, ARC_EVENT_BEGIN_ITEM);
+  EXPECT_EQ(progress.events.front().itemName, u"");
+  EXPECT_EQ(progress.total, 13u + 5000u);
+  EXPECT_EQ(progress.CountStatus(ARC_EVENT_EXTRACT_START), 2);
+}
+
+TEST_F(ReadEventsTest, ValidateEntry_VerifiesEachMatchBetweenBeginAndDone) {
+  RecordingProgress progress;
+  OpenWith(FolderAndTwoFiles(), &progress);
+  ASSERT_EQ(archive_.ValidateEntry(1), 0);
+  Sequence expected = {
+      {ARC_EVENT_BEGIN_ITEM, u"docs\\readme.txt"},
+      {ARC_EVENT_VERIFY_START, u"docs\\readme.txt"},
+      {ARC_EVENT_FILE_END, u"docs\\readme.txt"},
+      {ARC_EVENT_DONE, u"docs\\readme.txt"},
+  };
+  EXPECT_EQ(StatusEvents(progress), expected);
+  EXPECT_EQ(progress.total, 13u);
+
+  // A pattern verifies every entry, folders included, and ends with 1.
+  progress.events.clear();
+  progress.done = 0;  // BeginItem keeps what the host counted, up to the new total
+  ASSERT_EQ(archive_.ValidateEntry(u"*.*"), 1);
+  expected = {
+      {ARC_EVENT_BEGIN_ITEM, u"*.*"},
+      {ARC_EVENT_VERIFY_START, u"docs\\"},
+      {ARC_EVENT_FILE_END, u"docs\\"},
+      {ARC_EVENT_VERIFY_START, u"docs\\readme.txt"},
+      {ARC_EVENT_FILE_END, u"docs\\readme.txt"},
+      {ARC_EVENT_VERIFY_START, u"Setup.EXE"},
+      {ARC_EVENT_FILE_END, u"Setup.EXE"},
+      {ARC_EVENT_DONE, u"Setup.EXE"},
+  };
+  EXPECT_EQ(StatusEvents(progress), expected);
+  // Verification counts the stored bytes it reads.
+  int64_t stored1 = 0, stored2 = 0;
+  archive_.GetEntryCompressedSize(1, stored1);
+  archive_.GetEntryCompressedSize(2, stored2);
+  EXPECT_EQ(progress.done, static_cast<uint64_t>(stored1 + stored2));
+
+  // Not open for reading data: refused before anything is announced.
+  CArchive2 unopened;
+  EXPECT_EQ(unopened.ValidateEntry(u"*.*"), E_FAIL);
+  EXPECT_EQ(unopened.ValidateEntry(0), 0);
+}
+
+TEST_F(ReadEventsTest, ArchiveLevelQueries_AnswerForEachObjectState) {
+  CArchive2 unopened;
+  EXPECT_EQ(unopened.GetMultiVolumeStatus(), 0);
+  EXPECT_EQ(unopened.GetArchiveSEAStatus(), 0);
+  EXPECT_EQ(unopened.GetArchiveCount(), -1);
+  ZoFileTime time = 77;
+  EXPECT_EQ(unopened.GetModifyTime(time), 0);
+  EXPECT_EQ(time, 77u);  // untouched while nothing is open
+
+  // Create mode: a single file with no end record loaded yet.
+  CArchive2 created;
+  std::u16string newPath = scratch_ / "new.ach";
+  ASSERT_EQ(created.Open(newPath.c_str(), ARC_OPEN_CREATE, nullptr), 0);
+  EXPECT_EQ(created.GetMultiVolumeStatus(), 1);
+  EXPECT_EQ(created.GetArchiveCount(), -1);
+  EXPECT_EQ(created.IsEntryInArchive(u"anything"), 0);
+  EXPECT_EQ(created.GetArchiveSize(), -1);
+  int64_t size = 0;
+  EXPECT_EQ(created.GetSizeExtractAll(size), E_FAIL);
+  EXPECT_EQ(created.Close(), 0);
+
+  // A read-mode object after a failed open keeps nothing of an earlier archive.
+  CArchive2 reused;
+  std::u16string path = Put("sfx.exe", [] {
+    ArchiveSpec spec = FolderAndTwoFiles();
+    spec.stub = std::string(1000, 'M');
+    return testarc::Build(spec);
+  }());
+  ASSERT_EQ(reused.Open(path.c_str(), ARC_OPEN_READ, nullptr), 0);
+  EXPECT_EQ(reused.GetArchiveSEAStatus(), 1);
+  EXPECT_EQ(reused.GetMultiVolumeStatus(), 1);
+  reused.Close();
+  std::u16string junk = Put("junk.bin", std::string(100, 'j'));
+  EXPECT_EQ(reused.Open(junk.c_str(), ARC_OPEN_READ, nullptr), ARC_E_BAD_SIGNATURE);
+  EXPECT_EQ(reused.GetArchiveSEAStatus(), 0);
+  EXPECT_EQ(reused.GetMultiVolumeStatus(), 0);
+  EXPECT_EQ(reused.GetArchiveCount(), -1);
+}
+
+}  // namespace
