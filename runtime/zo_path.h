@@ -99,7 +99,7 @@ uint32_t ZoGetTempPath(uint32_t capacity, ZoChar* out);
 // did not fit (out then holds it cut).
 uint32_t ZoGetModuleFileName(plat::ModuleHandle module, ZoChar* out, uint32_t capacity);
 // Folder part of the module's file name. 0 when the name cannot be read; the
-// name's length (out empty) when the name does not fit the capacity.
+// name's length (out empty) when that length exceeds the capacity.
 int ZoGetModulePath(plat::ModuleHandle module, ZoChar* out, int capacity);
 // Full path of name in long form where the file exists; *filePart (when not null)
 // points at its file name, null when it did not fit. Returns the length, or the
@@ -109,7 +109,9 @@ uint32_t ZoGetFullPathName(const ZoChar* name, uint32_t capacity, ZoChar* buffer
 int ZoQualifyPath(const ZoChar* name, ZoChar* buffer, int capacity);
 
 // Space on the volume of `path` in units of `unit` bytes (unit 0: bytes), clamped
-// to 0xFFFFFFFF. Failure gives 0, or 0xFFFFFFFF for a network path (unlimited).
+// to 0xFFFFFFFF. The folder of path is queried (a last component without
+// separator is a file name), so that folder must exist. Failure gives 0, or
+// 0xFFFFFFFF for a network path (unlimited).
 uint32_t ZoGetDiskFreeSpace(const ZoChar* path, uint32_t unit);
 uint32_t ZoGetDiskTotalSpace(const ZoChar* path, uint32_t unit);
 
