@@ -196,3 +196,63 @@ TEST_F(ReadEventsTest, ArchiveLevelQueries_AnswerForEachObjectState) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReadEventsTest, LookupsByName_FoldOnlyAsciiCaseAndMatchWholeNames) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"sfxctrl.ach", "control"));
+  spec.entries.push_back(testarc::File(u"\u00e9t\u00e9.txt", "summer"));
+  spec.entries.push_back(testarc::File(u"docs\\readme.txt", "read me"));
+  OpenWith(spec, nullptr);
+  struct Case {
+    const char16_t* name;
+    ZoResult result;
+  };
+  const Case cases[] = {
+      {u"SFXCTRL.ACH", 0},
+      {u"\u00e9t\u00e9.TXT", 0},
+      {u"\u00c9t\u00e9.txt", 1},  // non-ASCII letters are not folded
+      {u"readme.txt", 1},         // no file-part match outside extraction
+      {u"docs\\README.TXT", 0},
+      {u"*.txt", 1},              // no patterns either
+      {u"docs", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(plat::ToUtf8(c.name));
+    int64_t size = -1;
+    EXPECT_EQ(archive_.GetEntryUncompressedSize(c.name, size), c.result);
+    EXPECT_EQ(archive_.IsEntryInArchive(c.name), c.result == 0 ? 1 : 0);
+  }
+  int64_t size = 0;
+  EXPECT_EQ(archive_.GetEntryUncompressedSize(u"SFXCTRL.ACH", size), 0);
+  EXPECT_EQ(size, 7);
+}
+
+TEST_F(ReadEventsTest, IndexRuns_OutsideTheDirectoryTakeNothing) {
+  OpenWith(FolderAndTwoFiles(), nullptr);
+  struct Case {
+    int index;
+    int count;
+    ZoResult sizeResult;
+    int64_t size;
+  };
+  const Case cases[] = {
+      {-1, 1, 1, 0}, {3, 1, 1, 0}, {1, 0, 0, 13}, {1, -5, 0, 13}, {1, 9, 0, 13 + 5000}, {2, 1, 0, 5000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.index) + "/" + std::to_string(c.count));
+    int count = c.count;
+    int64_t size = -1;
+    EXPECT_EQ(archive_.GetSizeExtractEntry(c.index, &count, size, 0), c.sizeResult);
+    EXPECT_EQ(size, c.size);
+  }
+  int64_t size = -1;
+  EXPECT_EQ(archive_.GetSizeExtractEntry(2, nullptr, size, 0), 0);  // no count: one entry
+  EXPECT_EQ(size, 5000);
+  EXPECT_EQ(archive_.ExtractEntry(-1, nullptr, out_.c_str(), 0), 1);
+  EXPECT_EQ(archive_.ExtractEntry(3, nullptr, out_.c_str(), 0), 1);
+  EXPECT_FALSE(plat::Exists(Out("Setup.EXE").c_str()));
+}
+
+}  // namespace
