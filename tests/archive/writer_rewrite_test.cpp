@@ -196,11 +196,14 @@ TEST_F(WriterRewrite, AnnotateReplacesTheCommentInPlace) {
 // damage; both rewrites refuse instead and leave the file alone.
 TEST_F(WriterRewrite, DamagedDirectoryIsNeverRewritten) {
   DecodedArchive d = Decode(original);
-  std::vector<uint8_t> damaged = original;
-  damaged[d.central[1].fileOffset] ^= 0xFF;  // the second central entry's signature
   ASSERT_TRUE(ScratchFolder::WriteFile(File("d.txt"), "new d"));
+  // Damage at the first entry leaves the walk with nothing, at the second with one.
+  for (int damagedEntry : {0, 1})
   for (bool append : {true, false}) {
     SCOPED_TRACE(append ? "append" : "delete");
+    SCOPED_TRACE(damagedEntry);
+    std::vector<uint8_t> damaged = original;
+    damaged[d.central[damagedEntry].fileOffset] ^= 0xFF;  // that central entry's signature
     ASSERT_TRUE(WriteAll(archive, damaged));
     RecordingProgress progress;
     CArchive2 a;
