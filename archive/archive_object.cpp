@@ -93,6 +93,11 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
 
   replaceAllFiles_ = 0;
   replaceAllReadOnly_ = 0;
+  // Nothing of an earlier Open on this object may decide what Close commits: a
+  // stale "modified" would move a rewrite's bare temporary file over the archive.
+  modified_ = 0;
+  tempPath_[0] = 0;
+  existingNamesFolded_.clear();
   mode_ = mode;
   std::fill(std::begin(endRecord_), std::end(endRecord_), uint8_t{0});
   end_ = arc::EndOfCentralDirectory();

@@ -192,6 +192,21 @@ TEST_F(WriterRewrite, AnnotateReplacesTheCommentInPlace) {
   EXPECT_EQ(ARC_E_OPEN_FAILED, missing.Annotate((dir / "none.ach").c_str(), u"x"));
 }
 
+// One object opened again after a create: the rewrite modes start from a clean
+// state, so a rewrite that changes nothing still leaves the archive alone.
+TEST_F(WriterRewrite, ObjectReusedAfterACreateCommitsOnlyRealChanges) {
+  for (uint32_t mode : {ARC_OPEN_APPEND, ARC_OPEN_DELETE, ARC_OPEN_MULTIVOL}) {
+    SCOPED_TRACE(mode);
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open((dir / "other.ach").c_str(), ARC_OPEN_CREATE, nullptr));
+    ASSERT_EQ(0, a.Close());
+    ASSERT_EQ(0, a.Open(archive.c_str(), mode, nullptr));
+    EXPECT_EQ(1, a.Close());
+    EXPECT_EQ(original, ReadAll(archive));
+    EXPECT_FALSE(plat::Exists(TempPath().c_str()));
+  }
+}
+
 // A rewrite of a damaged directory would silently drop the entries after the
 // damage; both rewrites refuse instead and leave the file alone.
 TEST_F(WriterRewrite, DamagedDirectoryIsNeverRewritten) {
