@@ -104,6 +104,37 @@ TEST_F(WriterEvents, AddEntryToArchive_NothingToAddIsReportedByEachStepThatLooks
   }
 }
 
+// One file: the announced total, the entry's start under its stored name, one
+// progress step per block read, the end of the file and of the call.
+TEST_F(WriterEvents, AddEntryToArchive_AnnouncesEachFileAndCountsItsBlocks) {
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("big.bin"), std::string(600000, 'x')));
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("empty.bin"), ""));
+  struct Case {
+    const char* name;
+    uint32_t type;
+    Events expected;
+  } cases[] = {
+      {"big.bin", ARC_COMPRESSION_NONE,
+       {"begin " + U8(File("big.bin")) + " 600000", "status 0AAAAAA1 big.bin", "progress 262144",
+        "progress 262144", "progress 75712", "status 00000000", "status 0AAAAAAF"}},
+      {"big.bin", ARC_COMPRESSION_ZIP,
+       {"begin " + U8(File("big.bin")) + " 600000", "status 0AAAAAA1 big.bin", "progress 262144",
+        "progress 262144", "progress 75712", "status 00000000", "status 0AAAAAAF"}},
+      {"empty.bin", ARC_COMPRESSION_ZIP,
+       {"begin " + U8(File("empty.bin")) + " 0", "status 0AAAAAA1 empty.bin", "status 00000000",
+        "status 0AAAAAAF"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.type ? " deflated" : " stored"));
+    EventLog log;
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open((dir / "new.ach").c_str(), ARC_OPEN_CREATE, &log));
+    EXPECT_EQ(0, a.AddEntryToArchive(File(c.name).c_str(), c.type, 9, 0, nullptr));
+    EXPECT_EQ(c.expected, log.events);
+    EXPECT_EQ(0, a.Close());
+  }
+}
+
 // Self-extracting and volume work write no entries: adding fails the room check
 // before anything is looked at.
 TEST_F(WriterEvents, AddEntryToArchive_InShapeModesFailsTheRoomCheckOnly) {
