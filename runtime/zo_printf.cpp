@@ -135,11 +135,18 @@ void PrintNumber(const std::string& format, T value, ZoChar (&out)[kScratch]) {
   char buffer[kScratch];
   // A failed conversion (a precision beyond what the C library accepts) gives "".
   if (std::snprintf(buffer, sizeof buffer, format.c_str(), value) < 0) buffer[0] = 0;
+  // The radix may be several bytes (a UTF-8 character): each occurrence becomes one ".".
   const char* point = std::localeconv()->decimal_point;
-  const char radix = point && point[0] ? point[0] : '.';
+  if (!point || !point[0]) point = ".";
+  const size_t pointLength = std::strlen(point);
   size_t n = 0;
-  for (; buffer[n] && n + 1 < kScratch; ++n) {
-    out[n] = static_cast<ZoChar>(buffer[n] == radix ? '.' : static_cast<unsigned char>(buffer[n]));
+  for (size_t i = 0; buffer[i] && n + 1 < kScratch;) {
+    if (std::strncmp(buffer + i, point, pointLength) == 0) {
+      out[n++] = u'.';
+      i += pointLength;
+    } else {
+      out[n++] = static_cast<ZoChar>(static_cast<unsigned char>(buffer[i++]));
+    }
   }
   out[n] = 0;
 }
