@@ -366,8 +366,13 @@ TEST(ZoList, SortedSearchAndInsertionPoints) {
   EXPECT_EQ(ZoList_FindSortedInsertIndexRange(l, V(5), 4, -1, CompareValues), -1);  // start beyond count
   EXPECT_EQ(ZoList_FindSortedItemRange(l, V(10), 1, -1, CompareValues), -1);       // outside the range
   EXPECT_EQ(ZoList_FindSortedItemRange(l, V(30), 0, 2, CompareValues), -1);
-  // An empty range at the end inserts where it starts.
+  // A sub-range answers with indices of the whole list, inside the range.
+  EXPECT_EQ(ZoList_FindSortedInsertIndexRange(l, V(25), 1, 1, CompareValues), 2);
+  EXPECT_EQ(ZoList_FindSortedInsertIndexRange(l, V(5), 1, 1, CompareValues), 1);
+  EXPECT_EQ(ZoList_FindSortedItemRange(l, V(20), 1, 1, CompareValues), 1);
+  // An empty range inserts where it starts, not at 0, which would lie outside it.
   EXPECT_EQ(ZoList_FindSortedInsertIndexRange(l, V(99), 3, -1, CompareValues), 3);
+  EXPECT_EQ(ZoList_FindSortedInsertIndexRange(l, V(15), 1, 0, CompareValues), 1);
 }
 
 TEST(ZoList, SortedInsertionKeepsAnyListSortedAndFindable) {
