@@ -4,8 +4,8 @@
 // temporary file, writes the kept central entries with their new offsets and a new
 // end record. Close then moves the temporary file over the archive.
 //
-// Kept local records that lie back to back in the old file are copied as one run,
-// so removing one entry from a large archive costs one sequential copy.
+// Each kept local record is one block copy (all of them share one buffer), so the
+// host's progress counts record by record and a rewrite is one sequential pass.
 #include <new>
 #include <vector>
 
@@ -112,7 +112,7 @@ ZoResult CArchive2::SubmitDeleteList() {
   writePos_ = 0;
   bool deletedSomething = false;
   bool announce = true;
-  CopyRun run(this, file_, Out());
+  CopyBufferLoan loan(copyBuffer_);
   for (size_t i = 0; i < directory_.size(); ++i) {
     arc::DeleteMark* mark = MarkAt(entryList_, static_cast<int>(i));
     if (!mark) {
@@ -121,9 +121,6 @@ ZoResult CArchive2::SubmitDeleteList() {
     }
     const auto& e = directory_[i];
     if (mark->deleteFlag) {
-      // The kept records before this one are copied before it is announced.
-      ZoResult f = run.Flush();
-      if (f < 0) return f;
       ItemName(e.name.c_str());
       Status(ARC_EVENT_ENTRY_DROPPED);
       mark->newOffset = -1;
@@ -139,19 +136,16 @@ ZoResult CArchive2::SubmitDeleteList() {
     }
     mark->newOffset = static_cast<int64_t>(writePos_);
     if (announce && progress_) {
-      ZoResult f = run.Flush();  // the copy phase being announced starts here
-      if (f < 0) return f;
       if (!(deleteFlags_ & ARC_DELETE_NO_TOTAL)) progress_->BeginItem64(u"Entries", 0);
       progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
     }
     announce = false;
     const uint64_t size = dataOffset + e.record.compressedSize - e.record.localOffset;
-    ZoResult r = run.Add(base_ + e.record.localOffset, size, base_ + writePos_);
+    ZoResult r = BlockCopy(file_, base_ + e.record.localOffset, size, Out(), base_ + writePos_);
     if (r < 0) return r;
     writePos_ += size;
   }
-  ZoResult result = run.Flush();
-  if (result < 0) return result;
+  ZoResult result = 0;
 
   // The kept central entries, whole (with any comment and reserved string), each
   // with its new local offset, gathered into one block buffer. This is the block

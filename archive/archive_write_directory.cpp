@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/archive2.h"
+#include "archive/copy_run.h"
 #include "archive/record_writer.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -58,21 +59,7 @@ ZoResult CArchive2::CopyKeptEntries() {
     progress_->BeginItem64(u"Entries", total);
     progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
   }
-  // One copy buffer serves the copies of all kept entries (a buffer per copy would
-  // be cleared again for every small entry).
-  try {
-    copyBuffer_.assign(arc::kBlockSize, 0);
-  } catch (const std::bad_alloc&) {
-    ReportFailure(ARC_ERROR_MEMORY, "Block Copy");
-    return E_OUTOFMEMORY;
-  }
-  struct BufferLoan {
-    std::vector<uint8_t>& buffer;
-    ~BufferLoan() {
-      buffer.clear();
-      buffer.shrink_to_fit();
-    }
-  } loan{copyBuffer_};
+  CopyBufferLoan loan(copyBuffer_);
   if (!Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
     ReportFailure(ARC_ERROR_WRITE, kStep);
     return ARC_E_WRITE;
