@@ -255,4 +255,22 @@ TEST_F(ReadEventsTest, IndexRuns_OutsideTheDirectoryTakeNothing) {
   EXPECT_FALSE(plat::Exists(Out("Setup.EXE").c_str()));
 }
 
+TEST_F(ReadEventsTest, ItemTexts_AreCutTo259Units) {
+  CZoArchiveProgress progress;
+  progress.SetItemName(std::u16string(600, u'x').c_str());
+  EXPECT_EQ(std::u16string(progress.itemName), std::u16string(259, u'x'));
+  progress.SetItemName(nullptr);
+  EXPECT_EQ(progress.itemName[0], 0);
+
+  // An error text of step, "|" and a long detail keeps its first 259 units.
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(std::u16string(250, u'n') + u"*.txt", "unsafe"));
+  RecordingProgress recording;
+  OpenWith(spec, &recording);
+  EXPECT_EQ(archive_.ExtractAll(out_.c_str(), 0), ARC_E_BAD_NAME);
+  const std::vector<Event> errors = recording.Errors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].itemName, (u"ExtractAll|" + std::u16string(250, u'n')).substr(0, 259));
+}
+
 }  // namespace
