@@ -361,6 +361,55 @@ TEST_F(WriterEvents, SplitSea_FilesThatCannotBeCreatedFailWithTheirPaths) {
   }
 }
 
+// The announcements of the shape operations, phase by phase, with and without
+// their totals. Sizes: 3 stored records of 2,074 bytes, a directory of 282 bytes.
+TEST_F(WriterEvents, ShapeOperationsAnnounceEveryPhase) {
+  DecodedArchive d = Decode(original);
+  ASSERT_EQ(6222u, d.centralOffset);
+  ASSERT_EQ(282u, d.centralSize);
+  const std::string path = U8(archive), vol2 = U8(dir / "pack2.ach"), vol3 = U8(dir / "pack3.ach");
+  // W = 3000 - (282 + 56 + 2 x 8): the main file keeps 2,646 bytes of entry data.
+  const Events split = {"begin " + path + " 3000", "status 0AAAAAA7", "progress 2646", "status 0AAAAAAF",
+                        "begin " + vol2 + " 3000", "status 0AAAAAA7", "progress 3000", "status 0AAAAAAF",
+                        "begin " + vol3 + " 576",  "status 0AAAAAA7", "progress 576",  "status 0AAAAAAF",
+                        "progress 282"};
+  const Events splitNoTotal = {"status 0AAAAAA7", "progress 2646", "status 0AAAAAA7", "progress 3000",
+                               "status 0AAAAAAF", "status 0AAAAAA7", "progress 576",  "status 0AAAAAAF",
+                               "progress 282"};
+  const Events merge = {"begin " + path + " 2646", "status 0AAAAAA7", "progress 2646", "status 0AAAAAAF",
+                        "begin " + vol2 + " 3000", "status 0AAAAAA7", "progress 3000", "status 0AAAAAAF",
+                        "begin " + vol3 + " 576",  "status 0AAAAAA7", "progress 576",  "status 0AAAAAAF",
+                        "progress 282"};
+  const Events mergeNoTotal = {"status 0AAAAAA7", "progress 2646", "status 0AAAAAA7", "progress 3000",
+                               "status 0AAAAAAF", "status 0AAAAAA7", "progress 576",  "status 0AAAAAAF",
+                               "progress 282"};
+  for (uint32_t flags : {0u, ARC_SPLIT_NO_TOTAL}) {
+    SCOPED_TRACE(flags);
+    ASSERT_TRUE(WriteAll(archive, original));
+    EventLog splitLog, mergeLog;
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_MULTIVOL, &splitLog));
+    ASSERT_EQ(0, a.SplitArchive(3000, flags));
+    ASSERT_EQ(0, a.Close());
+    EXPECT_EQ(flags ? splitNoTotal : split, splitLog.events);
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_MULTIVOL, &mergeLog));
+    ASSERT_EQ(0, a.MergeArchive(flags));
+    ASSERT_EQ(0, a.Close());
+    EXPECT_EQ(flags ? mergeNoTotal : merge, mergeLog.events);
+    EXPECT_EQ(original, ReadAll(archive));
+  }
+
+  EventLog seaLog;
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_SEA, &seaLog));
+  ASSERT_EQ(0, a.CreateSEA((dir / "setup.exe").c_str(), stub.c_str(), 0));
+  ASSERT_EQ(0, a.Close());
+  const Events sea = {"begin Stub Executable 3000", "status 0AAAAAA7", "progress 3000", "status 0AAAAAAF",
+                      "begin Archive Entries 6222", "status 0AAAAAA7", "progress 6504", "status 0AAAAAAF",
+                      "begin Entries 6000",         "status 0AAAAAA7", "status 0AAAAAAF"};
+  EXPECT_EQ(sea, seaLog.events);
+}
+
 TEST_F(WriterEvents, CopySeaMultiFiles_MissingSourceVolumeFailsTheClose) {
   {
     CArchive2 s;
