@@ -59,6 +59,21 @@ class EventLog : public CZoArchiveProgress {
 
 using Events = std::vector<std::string>;
 
+// Cancels from the first progress step on, once armed: a block copy sees it at
+// once, a data step at its next block.
+class CancellingLog : public EventLog {
+ public:
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    int32_t r = EventLog::AddProgress(low, high);
+    if (armed) status = ARC_E_CANCELLED;
+    return r;
+  }
+  bool HasErrors() const {
+    return std::any_of(events.begin(), events.end(), [](const std::string& e) { return e.rfind("error", 0) == 0; });
+  }
+  bool armed = false;
+};
+
 class WriterEvents : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -408,6 +423,64 @@ TEST_F(WriterEvents, ShapeOperationsAnnounceEveryPhase) {
                       "begin Archive Entries 6222", "status 0AAAAAA7", "progress 6504", "status 0AAAAAAF",
                       "begin Entries 6000",         "status 0AAAAAA7", "status 0AAAAAAF"};
   EXPECT_EQ(sea, seaLog.events);
+}
+
+// A cancel is returned as a cancel by every writer, without an error event, and
+// leaves an existing archive as it was.
+TEST_F(WriterEvents, CancelIsReturnedAsACancelAndChangesNoArchive) {
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("big.bin"), std::string(600000, 'x')));
+  {
+    SCOPED_TRACE("adding");
+    CancellingLog log;
+    log.armed = true;
+    CArchive2 a;
+    const std::u16string created = dir / "new.ach";
+    ASSERT_EQ(0, a.Open(created.c_str(), ARC_OPEN_CREATE, &log));
+    EXPECT_EQ(ARC_E_CANCELLED, a.AddEntryToArchive(File("big.bin").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+    EXPECT_FALSE(log.HasErrors());
+    log.armed = false;
+    EXPECT_EQ(0, a.Close());
+    EXPECT_EQ(0u, Decode(ReadAll(created)).count) << "the cancelled entry is not listed";
+  }
+  {
+    SCOPED_TRACE("CreateSEA");
+    CancellingLog log;
+    log.armed = true;
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_SEA, &log));
+    EXPECT_EQ(ARC_E_CANCELLED, a.CreateSEA((dir / "setup.exe").c_str(), stub.c_str(), 0));
+    EXPECT_FALSE(log.HasErrors());
+    a.Close();
+  }
+  struct Rewrite {
+    const char* what;
+    uint32_t mode;
+  } rewrites[] = {{"append", ARC_OPEN_APPEND}, {"delete", ARC_OPEN_DELETE}, {"split", ARC_OPEN_MULTIVOL}};
+  for (const Rewrite& w : rewrites) {
+    SCOPED_TRACE(w.what);
+    CancellingLog log;
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), w.mode, &log));
+    // The cancelled step: the close of an append or delete, the split itself.
+    ZoResult result = 0;
+    if (w.mode == ARC_OPEN_APPEND) {
+      ASSERT_EQ(0, a.AddEntryToArchive(File("big.bin").c_str(), ARC_COMPRESSION_NONE, 0, 0, nullptr));
+      log.armed = true;
+      result = a.Close();
+    } else if (w.mode == ARC_OPEN_DELETE) {
+      ASSERT_EQ(0, a.DeleteEntryFromArchive(u"b.txt", 0));
+      log.armed = true;
+      result = a.Close();
+    } else {
+      log.armed = true;
+      result = a.SplitArchive(3000, 0);
+      EXPECT_EQ(1, a.Close());
+    }
+    EXPECT_EQ(ARC_E_CANCELLED, result);
+    EXPECT_FALSE(log.HasErrors());
+    EXPECT_EQ(original, ReadAll(archive));
+    plat::DeleteFile((dir / "~pack.ach").c_str());
+  }
 }
 
 TEST_F(WriterEvents, CopySeaMultiFiles_MissingSourceVolumeFailsTheClose) {
