@@ -153,6 +153,13 @@ ZoResult CArchive2::SplitSEA(const ZoChar* folder, uint32_t flags) {
     return ARC_E_OPEN_FAILED;
   }
   const bool archiveJoined = archiveNamed && arc::JoinFolderAndName(folder, archiveName, archiveFile);
+  // Creating either file over the file being read, or the archive file over the
+  // stub just written, would destroy it.
+  if (arc::SameFullPath(stubPath, archivePath_) ||
+      (archiveJoined && (arc::SameFullPath(archiveFile, archivePath_) || arc::SameFullPath(archiveFile, stubPath)))) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, kStep, archivePath_);
+    return E_INVALIDARG;
+  }
   // 0 write, 1 leave the existing file, anything else the host's answer.
   auto mayWrite = [this, flags](const ZoChar* path) -> ZoResult {
     if ((flags & ARC_SEA_REPLACE) || !plat::Exists(path) || !progress_) return 0;

@@ -109,6 +109,34 @@ TEST_F(WriterShape, SplitSeaWritesOnlyIntoTheChosenFolder) {
   EXPECT_FALSE(plat::Exists((dir / "x").c_str()));
 }
 
+// SplitSEA into the folder of the file it reads never creates a file over it:
+// neither when the stored name is the file's own name nor when the file is
+// called like the stub.
+TEST_F(WriterShape, SplitSeaNeverWritesOverTheFileItReads) {
+  DecodedArchive p = Decode(plain);
+  const std::u16string own = dir / "own";
+  ASSERT_TRUE(plat::CreateDirectory(own.c_str()));
+  const std::u16string sep(1, plat::kSeparator);
+  struct Case {
+    const char16_t* fileName;
+    const char16_t* storedName;
+  } cases[] = {{u"pack.ach", u"C:\\work\\pack.ach"}, {u"Seastub.exe", u"pack.ach"}, {u"same.ach", u"Seastub.exe"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(plat::ToUtf8(c.fileName));
+    std::vector<uint8_t> image(5000, 'S');
+    const std::vector<uint8_t> body = WithEndRecord(plain, p, 5000, c.storedName);
+    image.insert(image.end(), body.begin(), body.end());
+    const std::u16string sea = own + sep + c.fileName;
+    ASSERT_TRUE(WriteAll(sea, image));
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(sea.c_str(), ARC_OPEN_SEA, nullptr));
+    EXPECT_EQ(E_INVALIDARG, a.SplitSEA(own.c_str(), ARC_SEA_REPLACE));
+    a.Close();
+    EXPECT_EQ(image, ReadAll(sea));
+    plat::DeleteFile(sea.c_str());
+  }
+}
+
 TEST_F(WriterShape, SplitKeepsEveryFileWithinTheVolumeSizeAndMergeRestores) {
   const DecodedArchive p = Decode(plain);
   for (int64_t volume : {int64_t(30000), int64_t(2000), static_cast<int64_t>(p.centralOffset)}) {
