@@ -321,6 +321,12 @@ ZoResult CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags) {
       named = MakeVolumePath(k, &path);
     } catch (const std::bad_alloc&) {
     }
+    // A volume named like the file being split (a self-extracting file called like
+    // its own volume 2) or its temporary file would be truncated while it is read.
+    if (named && (arc::SameFullPath(path.c_str(), archivePath_) || arc::SameFullPath(path.c_str(), tempPath_))) {
+      ReportFailure(ARC_ERROR_INVALID_ARG, kStep, path.c_str());
+      return restore(E_INVALIDARG);
+    }
     plat::File part;
     if (named) part = plat::File::Open(path.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
     if (!part) {
@@ -405,7 +411,14 @@ ZoResult CArchive2::MergeArchive(uint32_t flags) {
     for (uint32_t k = 2; k <= volumeCount_; ++k) {
       std::u16string path;
       plat::File part;
-      if (MakeVolumePath(k, &path))
+      const bool named = MakeVolumePath(k, &path);
+      // A volume that is the main file itself (a main file renamed to one of its
+      // volume names) would be merged into itself and deleted after the commit.
+      if (named && arc::SameFullPath(path.c_str(), archivePath_)) {
+        ReportFailure(ARC_ERROR_INVALID_ARG, kStep, path.c_str());
+        return E_INVALIDARG;
+      }
+      if (named)
         part = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
       uint64_t size = 0;
       if (!part || !part.Size(&size)) {

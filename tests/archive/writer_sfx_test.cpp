@@ -137,6 +137,44 @@ TEST_F(WriterShape, SplitSeaNeverWritesOverTheFileItReads) {
   }
 }
 
+// A file named like one of its own volumes is never written over nor merged
+// into itself (and then deleted as a merged volume).
+TEST_F(WriterShape, SplitAndMergeNeverTreatTheMainFileAsItsOwnVolume) {
+  DecodedArchive p = Decode(plain);
+  // A self-extracting file called pack2.ach whose set is named pack.ach.
+  std::vector<uint8_t> sea(5000, 'S');
+  const std::vector<uint8_t> body = WithEndRecord(plain, p, 5000, u"pack.ach");
+  sea.insert(sea.end(), body.begin(), body.end());
+  const std::u16string selfNamed = dir / "pack2.ach";
+  ASSERT_TRUE(WriteAll(selfNamed, sea));
+  {
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(selfNamed.c_str(), ARC_OPEN_MULTIVOL, nullptr));
+    EXPECT_EQ(E_INVALIDARG, a.SplitArchive(40000, 0));
+    EXPECT_EQ(1, a.Close());
+  }
+  EXPECT_EQ(sea, ReadAll(selfNamed));
+  ASSERT_TRUE(plat::DeleteFile(selfNamed.c_str()));
+
+  // A split main file renamed to the name of its volume 2.
+  {
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_MULTIVOL, nullptr));
+    ASSERT_EQ(0, a.SplitArchive(100000, 0));
+    ASSERT_EQ(0, a.Close());
+  }
+  ASSERT_EQ(2u, Decode(ReadAll(archive), false).volumeCount);
+  const std::vector<uint8_t> main = ReadAll(archive);
+  ASSERT_TRUE(plat::MoveFile(archive.c_str(), selfNamed.c_str(), true));
+  {
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(selfNamed.c_str(), ARC_OPEN_MULTIVOL, nullptr));
+    EXPECT_EQ(E_INVALIDARG, a.MergeArchive(0));
+    EXPECT_EQ(1, a.Close());
+  }
+  EXPECT_EQ(main, ReadAll(selfNamed));
+}
+
 TEST_F(WriterShape, SplitKeepsEveryFileWithinTheVolumeSizeAndMergeRestores) {
   const DecodedArchive p = Decode(plain);
   for (int64_t volume : {int64_t(30000), int64_t(2000), static_cast<int64_t>(p.centralOffset)}) {
