@@ -273,4 +273,55 @@ TEST_F(ReadEventsTest, ItemTexts_AreCutTo259Units) {
   EXPECT_EQ(errors[0].itemName, (u"ExtractAll|" + std::u16string(250, u'n')).substr(0, 259));
 }
 
+// Leaves `value` in status at the n-th AddProgress (counted from 1).
+class StatusAtBlockProgress : public RecordingProgress {
+ public:
+  StatusAtBlockProgress(int n, int32_t value) : n_(n), value_(value) {}
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    if (++calls == n_) status = value_;
+    return CZoArchiveProgress::AddProgress(low, high);
+  }
+  int calls = 0;
+
+ private:
+  int n_;
+  int32_t value_;
+};
+
+TEST_F(ReadEventsTest, BlockCopy_ReturnsWhatThePollGaveAndStopsOnCancel) {
+  const std::string bytes(3 * 262144 + 5, 'b');
+  std::u16string source = Put("source.bin", bytes);
+  std::u16string target = scratch_ / "target.bin";
+  struct Case {
+    const char* label;
+    uint64_t count;
+    int atBlock;
+    int32_t value;
+    ZoResult result;
+    uint64_t copied;
+    int blocks;
+  };
+  const Case cases[] = {
+      {"host value of the only block", 100, 1, 1, 1, 100, 1},
+      {"a value on an earlier block is overwritten", bytes.size(), 1, 1, 0, bytes.size(), 4},
+      {"cancel after the second block", bytes.size(), 2, ARC_E_CANCELLED, ARC_E_CANCELLED, 2 * 262144, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    StatusAtBlockProgress progress(c.atBlock, c.value);
+    CArchive2 archive;
+    archive.Open(u"", ARC_OPEN_READ, &progress);  // attaches the host; the open itself fails
+    progress.events.clear();
+    plat::File in = plat::File::Open(source.c_str(), plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+    plat::File out = plat::File::Open(target.c_str(), plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+    EXPECT_EQ(archive.BlockCopy(in, 0, c.count, out, 0), c.result);
+    uint64_t size = 0;
+    out.Size(&size);
+    EXPECT_EQ(size, c.copied);
+    EXPECT_EQ(progress.calls, c.blocks);
+    EXPECT_EQ(progress.done, c.copied);
+    EXPECT_TRUE(progress.Errors().empty());
+  }
+}
+
 }  // namespace
