@@ -38,16 +38,15 @@ ZoResult CArchive2::DeleteEntryFromArchive(const ZoChar* pattern, uint32_t flags
     ReportFailure(ARC_ERROR_SIGNATURE, kStep, archivePath_);
     return ARC_E_BAD_SIGNATURE;
   }
-  // Room: the rewritten archive is the old one minus what the matches free (a
-  // pattern that is refused frees nothing; it is refused below).
+  // Room: the rewritten archive is the old one minus what the matches free. A
+  // refused pattern is taken as the exact name it was left as (and refused below).
   std::u16string part;
   WildcardKind kind = kWildcardExact;
+  CheckForWildcards(pattern, part, kind);
   int64_t freed = 0;
-  if (CheckForWildcards(pattern, part, kind) >= 0) {
-    for (const auto& e : directory_) {
-      if (HasFilePart(e.name) && MatchWildcard(e.name.c_str(), part, kind))
-        freed += static_cast<int64_t>(e.record.uncompressedSize + arc::kCentralEntrySize);
-    }
+  for (const auto& e : directory_) {
+    if (HasFilePart(e.name) && MatchWildcard(e.name.c_str(), part, kind))
+      freed += static_cast<int64_t>(e.record.uncompressedSize + arc::kCentralEntrySize);
   }
   int64_t needed = GetArchiveSize() - freed;
   ZoChar folder[ZO_MAX_PATH] = {};
