@@ -92,6 +92,9 @@ ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, 
     return ARC_E_OPEN_FAILED;
   }
   plat::CopyTruncated(tempPath_, ZO_MAX_PATH, full);
+  // The package runs as the stub does: it takes the stub's permission bits (the
+  // executable bit on POSIX; nothing on Windows).
+  if (uint32_t mode = plat::GetPosixMode(stubPath)) plat::SetPosixMode(full, mode);
 
   auto copyFailed = [this, kStep](ZoResult r) {
     if (r == ARC_E_CANCELLED) return r;

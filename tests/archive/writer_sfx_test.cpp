@@ -39,6 +39,7 @@ class WriterShape : public ::testing::Test {
 
 TEST_F(WriterShape, CreateSeaPutsTheStubInFrontAndSplitSeaTakesItOff) {
   const std::u16string sea = dir / "setup.exe";
+  plat::SetPosixMode(stub.c_str(), 0755);
   {
     CArchive2 a;
     ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_SEA, nullptr));
@@ -59,6 +60,8 @@ TEST_F(WriterShape, CreateSeaPutsTheStubInFrontAndSplitSeaTakesItOff) {
   EXPECT_EQ(u"c", s.comment);
   EXPECT_EQ(Names(p), Names(s));
   for (size_t i = 0; i < p.central.size(); ++i) EXPECT_EQ(p.central[i].localOffset, s.central[i].localOffset);
+  // The package is as executable as its stub (both 0 where there are no such bits).
+  EXPECT_EQ(plat::GetPosixMode(stub.c_str()) & 0111, plat::GetPosixMode(sea.c_str()) & 0111);
   {
     CArchive2 reader;
     ASSERT_EQ(0, reader.Open(sea.c_str(), ARC_OPEN_READ, nullptr));
