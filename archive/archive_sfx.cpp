@@ -28,6 +28,29 @@ plat::StringView16 StoredFilePart(const ZoChar* stored) {
   return cut == plat::StringView16::npos ? text : text.substr(cut + 1);
 }
 
+// The number k that a file called `fileName` would carry as a volume of the set
+// named `storedName` (stem, k in decimal, extension; letters compared without
+// regard to ASCII case); 0 when the name is no volume name of the set.
+uint32_t VolumeNumberOfName(const ZoChar* fileName, const ZoChar* storedName) {
+  const plat::StringView16 name(fileName, plat::Length(fileName));
+  const plat::StringView16 set = StoredFilePart(storedName);
+  const size_t dot = set.find_last_of(u'.');
+  const plat::StringView16 stem = dot == plat::StringView16::npos ? set : set.substr(0, dot);
+  const plat::StringView16 extension = dot == plat::StringView16::npos ? plat::StringView16() : set.substr(dot);
+  if (name.size() <= stem.size() + extension.size()) return 0;
+  if (!plat::EqualsNoCase(name.substr(0, stem.size()), stem) ||
+      !plat::EqualsNoCase(name.substr(name.size() - extension.size()), extension))
+    return 0;
+  const plat::StringView16 digits = name.substr(stem.size(), name.size() - stem.size() - extension.size());
+  if (digits.size() > 10 || digits[0] == u'0') return 0;
+  uint64_t k = 0;
+  for (ZoChar c : digits) {
+    if (c < u'0' || c > u'9') return 0;
+    k = k * 10 + static_cast<uint64_t>(c - u'0');
+  }
+  return k <= UINT32_MAX ? static_cast<uint32_t>(k) : 0;
+}
+
 }  // namespace
 
 // ---- self-extracting files ------------------------------------------------------------
@@ -68,6 +91,21 @@ ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, 
     // Creating the output would truncate the very file being read.
     ReportFailure(ARC_ERROR_INVALID_ARG, kStep, outputPath);
     return E_INVALIDARG;
+  }
+  // Nor may it replace a volume of the set, which holds the only copy of its part.
+  // The output's name tells which volume it could be; only that one is compared.
+  const uint32_t k = VolumeNumberOfName(ZoGetFileNamePtrW(outputPath), storedName_);
+  if (k >= 2 && k <= volumeCount_) {
+    std::u16string volume;
+    bool named = false;
+    try {
+      named = MakeVolumePath(k, &volume);
+    } catch (const std::bad_alloc&) {
+    }
+    if (named && arc::SameFullPath(outputPath, volume.c_str())) {
+      ReportFailure(ARC_ERROR_INVALID_ARG, kStep, outputPath);
+      return E_INVALIDARG;
+    }
   }
   if (IsSpaceForCreateSEA(outputPath, stubPath) != 0) {
     ReportFailure(ARC_ERROR_DISK_SPACE, kStep);

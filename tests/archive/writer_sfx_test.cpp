@@ -308,6 +308,15 @@ TEST_F(WriterShape, CreateSeaOfASetCopiesItsVolumesBesideTheOutput) {
     ASSERT_EQ(0, a.CreateSEA((out + sep + u"setup.exe").c_str(), stub.c_str(), 0));
     EXPECT_EQ(0, a.Close());
   }
+  {
+    // The package may not replace a volume of the set it is made from.
+    const std::vector<uint8_t> volume2 = ReadAll(dir / "pack2.ach");
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_SEA, nullptr));
+    EXPECT_EQ(E_INVALIDARG, a.CreateSEA((dir / "pack2.ach").c_str(), stub.c_str(), 0));
+    a.Close();
+    EXPECT_EQ(volume2, ReadAll(dir / "pack2.ach"));
+  }
   EXPECT_EQ(ReadAll(dir / "pack2.ach"), ReadAll(out + sep + u"pack2.ach"));
   EXPECT_EQ(ReadAll(dir / "pack3.ach"), ReadAll(out + sep + u"pack3.ach"));
   CArchive2 reader;
