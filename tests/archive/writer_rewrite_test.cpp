@@ -213,8 +213,11 @@ TEST_F(WriterRewrite, DamagedDirectoryIsNeverRewritten) {
   DecodedArchive d = Decode(original);
   ASSERT_TRUE(ScratchFolder::WriteFile(File("d.txt"), "new d"));
   // Damage at the first entry leaves the walk with nothing, at the second with one.
-  for (int damagedEntry : {0, 1})
-  for (bool append : {true, false}) {
+  const struct {
+    int damagedEntry;
+    bool append;
+  } cases[] = {{0, true}, {0, false}, {1, true}, {1, false}};
+  for (const auto& [damagedEntry, append] : cases) {
     SCOPED_TRACE(append ? "append" : "delete");
     SCOPED_TRACE(damagedEntry);
     std::vector<uint8_t> damaged = original;
