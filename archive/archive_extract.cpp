@@ -16,6 +16,7 @@
 #include "archive/entry_name_safety.h"
 #include "archive/entry_stream.h"
 #include "platform/directory.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "runtime/zo_path.h"
@@ -38,6 +39,31 @@ class FileSink : public EntrySink {
  private:
   plat::File& file_;
 };
+
+// Creates a new, empty file beside `target` (same folder, so that a rename can
+// put it in the target's place in one step) and names it in `*path`. The file
+// is made exclusively: an existing name, or a link planted under it, is never
+// opened. Invalid when no name is free or the name would be longer than a
+// target may be.
+plat::File CreateSibling(const std::u16string& target, std::u16string* path) {
+  static const char16_t kHex[] = u"0123456789abcdef";
+  const size_t folderEnd = target.find_last_of(plat::kSeparator);
+  if (folderEnd == std::u16string::npos) return {};
+  for (unsigned attempt = 0; attempt < 64; ++attempt) {
+    std::u16string candidate = target.substr(0, folderEnd + 1) + u"~orv";
+    for (int shift = 12; shift >= 0; shift -= 4) candidate.push_back(kHex[(attempt * 0x9E37u >> shift) & 0xF]);
+    candidate += u".tmp";
+    if (candidate.size() > 259) return {};
+    plat::File file = plat::File::Open(candidate.c_str(), plat::Access::Write, plat::kShareNone,
+                                       plat::Disposition::CreateNew);
+    if (file) {
+      *path = std::move(candidate);
+      return file;
+    }
+    if (plat::LastError() != plat::kErrorFileExists && plat::LastError() != plat::kErrorAlreadyExists) return {};
+  }
+  return {};
+}
 
 // Index of the separator ending each component of path[from..], the final
 // component excluded.
@@ -255,6 +281,7 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   std::u16string target;
   size_t relativeStart = 0;
   ExtractWork& work = *work_;
+  uint32_t existing = ZO_INVALID_ATTRIBUTES;
   try {
     if (!arc::JoinEntryPath(plat::StringView16(destination, plat::Length(destination)), entry.name,
                             (extractFlags_ & ARC_EXTRACT_FLAT) != 0, &target, &relativeStart)) {
@@ -267,7 +294,7 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
 
     // A link anywhere below the destination would redirect the file: refuse. (The
     // target's attributes report a link itself as a reparse point, unfollowed.)
-    const uint32_t existing = plat::GetAttributes(target.c_str());
+    existing = plat::GetAttributes(target.c_str());
     const bool targetIsLink = existing != ZO_INVALID_ATTRIBUTES && (existing & ZO_ATTR_REPARSE_POINT) != 0;
     if ((!folderKnown && !PrepareFolders(target, relativeStart, false)) || targetIsLink) {
       ReportFailure(ARC_ERROR_CREATE, kStep, target.c_str());
@@ -282,12 +309,6 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
     // must not cost the user the old file.
     ZoResult r = CheckReadable(entry, kStep);
     if (r < 0) return r;
-    if (existing != ZO_INVALID_ATTRIBUTES) {
-      plat::SetAttributes(target.c_str(), ZO_ATTR_NORMAL);
-      // Replace by a new file rather than truncating the old one: a hard link
-      // planted at the target must not carry the bytes to the file it shares.
-      if (!(existing & ZO_ATTR_DIRECTORY)) plat::DeleteFile(target.c_str());
-    }
     if (!folderKnown) {
       PrepareFolders(target, relativeStart, true);
       work.verifiedFolder = folder;
@@ -301,11 +322,39 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   const bool stored = record.compressionType == ARC_COMPRESSION_NONE;
   const char* step = stored ? "ExtractInternalNoCompression" : "ExtractInternalZipCompression";
 
-  plat::File out = plat::File::CreateNoFollow(target.c_str());
+  // An existing file is replaced only by a complete, checked copy: the entry is
+  // written to a new file beside it, which is renamed over the target once every
+  // byte and both CRCs are right. A damaged entry, a full disk or a cancel leaves
+  // the old file as it was. (Renaming also replaces rather than truncates, so a
+  // hard link planted at the target never carries the bytes to the file it
+  // shares.) When no such name fits, the old file is removed first instead.
+  plat::File out;
+  std::u16string sibling;
+  const bool replacing = existing != ZO_INVALID_ATTRIBUTES && !(existing & ZO_ATTR_DIRECTORY);
+  try {
+    if (replacing) out = CreateSibling(target, &sibling);
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, kStep);
+    return E_OUTOFMEMORY;
+  }
+  if (!out) {
+    if (existing != ZO_INVALID_ATTRIBUTES) {
+      plat::SetAttributes(target.c_str(), ZO_ATTR_NORMAL);
+      if (replacing) plat::DeleteFile(target.c_str());
+    }
+    out = plat::File::CreateNoFollow(target.c_str());
+  }
   if (!out) {
     ReportFailure(ARC_ERROR_CREATE, step, target.c_str());
     return ARC_E_OPEN_FAILED;
   }
+  const std::u16string& written = sibling.empty() ? target : sibling;
+  const auto dropSibling = [&] {
+    if (!sibling.empty()) {
+      out.Close();
+      plat::DeleteFile(sibling.c_str());
+    }
+  };
   ItemName(entry.name.c_str());
   Status(ARC_EVENT_EXTRACT_START);
 
@@ -320,22 +369,44 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   Status(ARC_EVENT_FILE_END);
 
   if (result < 0) {
-    out.Close();  // a target that failed part-way stays as far as it was written
+    dropSibling();
+    out.Close();
+    // A new target that failed part-way stays as far as it was written, for the
+    // host to inspect, except after a cancel: the user stopped the work, and a
+    // truncated file must not stay behind looking like the entry.
+    if (result == ARC_E_CANCELLED && sibling.empty()) plat::DeleteFile(target.c_str());
     return result;
+  }
+  const bool checked = totals.crcWritten == record.crcUncompressed && totals.crcRead == record.crcCompressed &&
+                       totals.produced == record.uncompressedSize;
+  if (!checked && !sibling.empty()) {
+    dropSibling();
+    ReportFailure(ARC_ERROR_CRC, step, entry.name.c_str());
+    return ARC_E_CHECK;
   }
   const ZoFileTime time = record.fileTime;
   out.SetTimes(&time, &time, &time);
   if (!out.Close()) {
+    if (!sibling.empty()) plat::DeleteFile(sibling.c_str());
     ReportFailure(ARC_ERROR_WRITE, step, target.c_str());
     return ARC_E_WRITE;
   }
   uint32_t mode = 0;
   // Permission bits from a POSIX-built archive; set-id and sticky bits are never restored.
-  if (arc::DecodePosixMode(record.reserved4, &mode)) plat::SetPosixMode(target.c_str(), mode & 0777);
+  if (arc::DecodePosixMode(record.reserved4, &mode)) plat::SetPosixMode(written.c_str(), mode & 0777);
+  if (!sibling.empty()) {
+    // A read-only target cannot be replaced on Windows until its attribute is reset.
+    plat::SetAttributes(target.c_str(), ZO_ATTR_NORMAL);
+    if (!plat::MoveFile(sibling.c_str(), target.c_str(), true)) {
+      plat::SetAttributes(target.c_str(), existing);
+      plat::DeleteFile(sibling.c_str());
+      ReportFailure(ARC_ERROR_CREATE, step, target.c_str());
+      return ARC_E_OPEN_FAILED;
+    }
+  }
   // A new file already carries the archive bit alone; other attributes are set.
   if (record.attributes != ZO_ATTR_ARCHIVE) plat::SetAttributes(target.c_str(), record.attributes);
-  if (totals.crcWritten != record.crcUncompressed || totals.crcRead != record.crcCompressed ||
-      totals.produced != record.uncompressedSize) {
+  if (!checked) {
     ReportFailure(ARC_ERROR_CRC, step, entry.name.c_str());
     return ARC_E_CHECK;
   }

@@ -309,6 +309,7 @@ TEST_F(ExtractTest, CorruptData_EndsWithItsExactFailure) {
       EXPECT_EQ(verifier.VerifyAll(), c.result);
     }
     plat::DeleteFile(Out("later.txt").c_str());
+    plat::DeleteFile(Out("data.bin").c_str());
   }
 }
 
@@ -420,3 +421,97 @@ TEST_F(ExtractTest, PatternsAndFlatMode_SelectAndPlaceTheRightFiles) {
 }
 
 }  // namespace
+
+// Cancels the work at its first progress report.
+class CancellingProgress : public archive_test::RecordingProgress {
+ public:
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    status = ARC_E_CANCELLED;
+    return CZoArchiveProgress::AddProgress(low, high);
+  }
+};
+
+// Names in the destination folder other than "." and "..".
+std::vector<std::u16string> NamesIn(const std::u16string& folder) {
+  std::vector<std::u16string> names;
+  plat::DirectoryLister lister;
+  if (!lister.Open(folder.c_str(), u"*")) return names;
+  plat::DirectoryEntry e;
+  while (lister.Next(&e))
+    if (e.name != u"." && e.name != u"..") names.push_back(e.name);
+  return names;
+}
+
+TEST_F(ExtractTest, ReplacingAFile_KeepsTheOldOneWhenTheNewCopyFailsOrIsCancelled) {
+  std::string content;
+  for (int i = 0; i < 600000; ++i) content += static_cast<char>('a' + i % 26);
+  struct Case {
+    const char* label;
+    void (*damage)(testarc::EntrySpec&);
+    bool cancel;
+    ZoResult result;
+  };
+  const Case cases[] = {
+      {"uncompressed CRC wrong", [](testarc::EntrySpec& e) { e.crcUncompressedOverride = 1; }, false, ARC_E_CHECK},
+      {"stored CRC wrong", [](testarc::EntrySpec& e) { e.crcCompressedOverride = 1; }, false, ARC_E_CHECK},
+      {"stored entry, CRC wrong",
+       [](testarc::EntrySpec& e) {
+         e.compressionType = 0;
+         e.crcUncompressedOverride = 1;
+       },
+       false, ARC_E_CHECK},
+      {"not a deflate stream", [](testarc::EntrySpec& e) { e.storedBytesOverride = std::string(40, '\xff'); }, false,
+       ARC_E_WRITE},
+      {"cancelled part-way", [](testarc::EntrySpec&) {}, true, ARC_E_CANCELLED},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ArchiveSpec spec;
+    testarc::EntrySpec entry = testarc::File(u"keep.txt", content);
+    c.damage(entry);
+    spec.entries.push_back(entry);
+    std::u16string path = Put("replace.ach", testarc::Build(spec));
+    ASSERT_TRUE(archive_test::WriteBytes(Out("keep.txt"), "old"));
+    ASSERT_TRUE(plat::SetAttributes(Out("keep.txt").c_str(), ZO_ATTR_READONLY));
+    archive_test::RecordingProgress plain;
+    CancellingProgress cancelling;
+    CArchive2 archive;
+    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, c.cancel ? &cancelling : &plain), 0);
+    EXPECT_EQ(archive.ExtractAll(out_.c_str(), ARC_EXTRACT_OVERWRITE), c.result);
+    EXPECT_EQ(ReadAll(Out("keep.txt")), "old");
+    EXPECT_NE(plat::GetAttributes(Out("keep.txt").c_str()) & ZO_ATTR_READONLY, 0u);
+    EXPECT_EQ(NamesIn(out_), std::vector<std::u16string>{u"keep.txt"});  // no copy left beside it
+    plat::SetAttributes(Out("keep.txt").c_str(), ZO_ATTR_NORMAL);
+    plat::DeleteFile(Out("keep.txt").c_str());
+  }
+}
+
+TEST_F(ExtractTest, ReplacingAFile_PutsTheCheckedCopyInItsPlace) {
+  ArchiveSpec spec;
+  testarc::EntrySpec entry = testarc::File(u"keep.txt", std::string(5000, 'n'));
+  entry.attributes = ZO_ATTR_READONLY | ZO_ATTR_ARCHIVE;
+  spec.entries.push_back(entry);
+  spec.entries.push_back(testarc::File(u"plain.txt", "plain", 0));
+  ASSERT_TRUE(archive_test::WriteBytes(Out("keep.txt"), "old"));
+  ASSERT_TRUE(plat::SetAttributes(Out("keep.txt").c_str(), ZO_ATTR_READONLY));
+  ASSERT_TRUE(archive_test::WriteBytes(Out("plain.txt"), "older and longer"));
+  CArchive2& archive = OpenSpec(spec, nullptr);
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), 0);
+  EXPECT_EQ(ReadAll(Out("keep.txt")), std::string(5000, 'n'));
+  EXPECT_NE(plat::GetAttributes(Out("keep.txt").c_str()) & ZO_ATTR_READONLY, 0u);
+  EXPECT_EQ(ReadAll(Out("plain.txt")), "plain");
+  plat::FileTimes times;
+  ASSERT_TRUE(plat::GetFileTimes(Out("plain.txt").c_str(), &times));
+  EXPECT_EQ(times.lastWrite, spec.entries[1].fileTime);
+  EXPECT_EQ(NamesIn(out_).size(), 2u);
+  plat::SetAttributes(Out("keep.txt").c_str(), ZO_ATTR_NORMAL);
+}
+
+TEST_F(ExtractTest, CancelPartWay_RemovesTheNewFileItCutShort) {
+  ArchiveSpec spec;
+  spec.entries.push_back(testarc::File(u"big.bin", std::string(700000, 'b'), 0));
+  CancellingProgress progress;
+  CArchive2& archive = OpenSpec(spec, &progress);
+  EXPECT_EQ(archive.ExtractAll(out_.c_str(), 0), ARC_E_CANCELLED);
+  EXPECT_TRUE(OutIsEmpty());
+}

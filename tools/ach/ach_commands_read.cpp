@@ -146,33 +146,6 @@ int ListTable(CArchive2& archive, const String16& path) {
   return archive.IsDirectoryDamaged() ? kExitFailure : kExitOk;
 }
 
-// After a cancel, the file whose extraction started last may be cut short: a
-// truncated file must not stay behind looking like the entry. It is removed
-// when its size differs from the entry's. Names with ".." are never touched
-// (the engine refuses them before writing, and this must stay inside the
-// destination).
-void RemoveCutFile(CArchive2& archive, const String16& destination, const String16& name, bool flat) {
-  if (name.empty() || name.find(u"..") != String16::npos) return;
-  uint64_t expected = 0;
-  bool found = false;
-  for (int i = 0; i < archive.GetIndexedEntryCount() && !found; ++i) {
-    ArchiveEntryInfo info;
-    if (archive.GetEntryInfo(i, info) && info.name == name) {
-      expected = info.uncompressedSize;
-      found = true;
-    }
-  }
-  if (!found) return;
-  String16 target = TargetPathOf(destination, name, flat);
-  uint64_t size = 0;
-  {
-    plat::File file = plat::File::Open(target.c_str(), plat::Access::Read, plat::kShareRead | plat::kShareWrite,
-                                       plat::Disposition::OpenExisting);
-    if (!file || !file.Size(&size)) return;
-  }
-  if (size != expected) RemoveFileIfPresent(target);
-}
-
 }  // namespace
 
 int RunList(const Options& options) {
@@ -231,7 +204,6 @@ int RunExtract(const Options& options) {
     }
   }
   bool cancelled = progress.Cancelled() || result == ARC_E_CANCELLED;
-  if (cancelled) RemoveCutFile(archive, destination, progress.LastStarted(), options.flat);
   bool damaged = archive.IsDirectoryDamaged();
   archive.Close();
   progress.ClearLine();

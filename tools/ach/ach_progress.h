@@ -35,8 +35,7 @@ class ToolProgress : public CZoArchiveProgress {
   int Skipped() const { return skipped_; }
   // Files whose extraction, storing or verification started.
   int Started() const { return started_; }
-  // The entry name of the last file phase that started (extraction: after a
-  // cancel, the file that may have been cut short); empty before any.
+  // The entry name of the last file phase that started; empty before any.
   const plat::String16& LastStarted() const { return lastStarted_; }
   // True once the user cancelled (Ctrl-C or the Cancel answer).
   bool Cancelled() const;
