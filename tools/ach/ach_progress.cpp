@@ -171,7 +171,12 @@ int32_t ToolProgress::ReportError(int32_t code) {
     ++errors_;
   }
   std::string message = plat::ToUtf8(step) + ": " + DescribeErrorEvent(event);
-  if (!detail.empty()) message += ": " + plat::ToUtf8(detail);
+  if (!detail.empty()) {
+    message += ": " + plat::ToUtf8(detail);
+  } else if (!currentName_.empty()) {
+    // Steps that name no file still happened to one: the file in progress.
+    message += " (" + plat::ToUtf8(currentName_) + ")";
+  }
   ErrorLine(message);
   return 0;
 }
