@@ -3,59 +3,15 @@
 // rewrite in a forked child, so they exist on POSIX only and skip on Windows.
 #include <functional>
 
+#include "platform/child.h"
 #include "platform/directory.h"
 #include "tests/archive/writer_support.h"
-
-// The one spot that knows about processes: RunInChild forks, applies the limit,
-// runs `body` and reports how the child ended.
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace writer_test {
 namespace {
 
-enum class ChildEnd { Unsupported, Exited, Killed };
-
-// Runs `body` in a child process with the file-size limit `fileSizeLimit` (0: none).
-// *code receives the child's exit code (or the signal that killed it).
-ChildEnd RunInChild(uint64_t fileSizeLimit, const std::function<int()>& body, int* code) {
-#ifdef _WIN32
-  (void)fileSizeLimit;
-  (void)body;
-  (void)code;
-  return ChildEnd::Unsupported;
-#else
-  pid_t pid = fork();
-  if (pid < 0) return ChildEnd::Unsupported;
-  if (pid == 0) {
-    if (fileSizeLimit) {
-      signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-      struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    _exit(body());
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  if (WIFSIGNALED(status)) {
-    *code = WTERMSIG(status);
-    return ChildEnd::Killed;
-  }
-  *code = WEXITSTATUS(status);
-  return ChildEnd::Exited;
-#endif
-}
-
-void KillSelf() {
-#ifndef _WIN32
-  kill(getpid(), SIGKILL);
-#endif
-}
+using plat::ChildEnd;
+using plat::RunInChildProcess;
 
 // Kills its own process once `after` bytes were reported.
 class KillingProgress : public CZoArchiveProgress {
@@ -63,7 +19,7 @@ class KillingProgress : public CZoArchiveProgress {
   explicit KillingProgress(uint64_t after) : after_(after) {}
   int32_t AddProgress(uint32_t low, int32_t high) override {
     CZoArchiveProgress::AddProgress(low, high);
-    if (done >= after_) KillSelf();
+    if (done >= after_) plat::EndProcessAbruptly();
     return 0;
   }
 
@@ -90,7 +46,7 @@ class WriterInterrupted : public ::testing::Test {
 
 TEST_F(WriterInterrupted, FileSizeLimitStopsTheAppendAndTheArchiveStays) {
   int code = -1;
-  ChildEnd end = RunInChild(1 << 20, [&]() {
+  ChildEnd end = RunInChildProcess(1 << 20, [&]() {
     CArchive2 a;
     if (a.Open(archive.c_str(), ARC_OPEN_APPEND, nullptr) != 0) return 10;
     ZoResult added = a.AddEntryToArchive(large.c_str(), ARC_COMPRESSION_NONE, 0, 0, nullptr);
@@ -110,7 +66,7 @@ TEST_F(WriterInterrupted, KilledAppendAndDeleteLeaveTheArchiveIntact) {
     ASSERT_EQ(0, CreateArchive(archive, {large, small}, ARC_COMPRESSION_NONE, 0));
     original = ReadAll(archive);
     int code = -1;
-    ChildEnd end = RunInChild(0, [&]() {
+    ChildEnd end = RunInChildProcess(0, [&]() {
       KillingProgress progress(1 << 20);
       CArchive2 a;
       if (a.Open(archive.c_str(), append ? ARC_OPEN_APPEND : ARC_OPEN_DELETE, &progress) != 0) return 10;
