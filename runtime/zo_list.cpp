@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <unordered_set>
 #include <vector>
@@ -180,6 +181,32 @@ class ListLock {
 
  private:
   plat::Mutex* lock_;
+};
+
+// Locks two lists in one fixed order (by the address of their locks), so that
+// two threads working on the same pair of lists in opposite directions cannot
+// each hold one lock and wait for the other. The locks are recursive: calls
+// made while the pair is held may lock either list again.
+class PairLock {
+ public:
+  PairLock(const ZoList* a, const ZoList* b) {
+    first_ = a ? a->lock : nullptr;
+    second_ = b ? b->lock : nullptr;
+    if (std::less<plat::Mutex*>()(second_, first_)) std::swap(first_, second_);
+    if (second_ == first_) second_ = nullptr;
+    if (first_) first_->Lock();
+    if (second_) second_->Lock();
+  }
+  ~PairLock() {
+    if (second_) second_->Unlock();
+    if (first_) first_->Unlock();
+  }
+  PairLock(const PairLock&) = delete;
+  PairLock& operator=(const PairLock&) = delete;
+
+ private:
+  plat::Mutex* first_;
+  plat::Mutex* second_;
 };
 
 unsigned char* Slot(const ZoList* list, int i) {
@@ -637,11 +664,8 @@ ZoResult ZoList_SortTo(ZoList* dest, ZoList* src, intptr_t criteria, ZoListCompa
   // Records go to a list of records of the same size, slot values to a slot list.
   if (InPlace(src) != InPlace(dest) || (InPlace(src) && src->itemSize != dest->itemSize)) return E_INVALIDARG;
   if (Owned(src) && Owned(dest)) return E_FAIL;
-  ListLock guard(src);
-  {
-    ListLock destGuard(dest);
-    dest->sortCriteria = criteria;
-  }
+  PairLock guard(src, dest);
+  dest->sortCriteria = criteria;
   for (int i = 0; i < src->count; ++i) {
     void* item = ZoList_ItemAt(src, i);
     int at = ZoList_FindSortedInsertIndexRange(dest, item, 0, -1, compare);
@@ -697,8 +721,7 @@ ZoResult ZoList_MoveRange(ZoList* list, int from, int to, int n) {
 ZoResult ZoList_MoveItemsBetweenHeapLists(ZoList* dest, int at, ZoList* src, int from, int n) {
   if (!Alive(dest) || !Alive(src) || dest == src) return E_INVALIDARG;
   if (!Owned(dest) || !Owned(src)) return E_FAIL;
-  ListLock destGuard(dest);
-  ListLock srcGuard(src);
+  PairLock guard(dest, src);
   if (dest->pendingItem) return E_FAIL;
   if (from < 0 || from > src->count) return E_FAIL;
   if (n < 0 || n > src->count - from) n = src->count - from;

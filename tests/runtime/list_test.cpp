@@ -585,4 +585,28 @@ TEST(ZoList, LockedListSerialisesConcurrentInserts) {
   EXPECT_EQ(l->pendingItem, nullptr);
 }
 
+TEST(ZoList, MovesBetweenTwoLockedListsInBothDirectionsAtOnceDoNotDeadlock) {
+  // One thread moves a -> b while another moves b -> a: with the two locks taken
+  // in call order each thread could hold one and wait for the other forever
+  // (ThreadSanitizer reports the inverted order even when the timing is lucky).
+  ListPtr a, b;
+  ASSERT_EQ(Create(&a, 0, 0, 0, ZO_LIST_LOCKED | ZO_LIST_OWNED), S_OK);
+  ASSERT_EQ(Create(&b, 0, 0, 0, ZO_LIST_LOCKED | ZO_LIST_OWNED | ZO_LIST_PRIVATE_HEAP), S_OK);
+  for (int i = 0; i < 64; ++i) {
+    ASSERT_EQ(ZoList_AllocAndInsertItem(a, &i, sizeof i, -1, nullptr), S_OK);
+    ASSERT_EQ(ZoList_AllocAndInsertItem(b, &i, sizeof i, -1, nullptr), S_OK);
+  }
+  constexpr int kRounds = 3000;
+  {
+    plat::Thread forth, back;
+    ASSERT_TRUE(forth.Start([&] {
+      for (int i = 0; i < kRounds; ++i) ZoList_MoveItemsBetweenHeapLists(b, 0, a, 0, 1);
+    }));
+    ASSERT_TRUE(back.Start([&] {
+      for (int i = 0; i < kRounds; ++i) ZoList_MoveItemsBetweenHeapLists(a, -1, b, 0, 1);
+    }));
+  }
+  EXPECT_EQ(a->count + b->count, 128);
+}
+
 }  // namespace
