@@ -376,6 +376,17 @@ int RunSplit(const Options& options) {
   String16 nameBase = archive->GetBase() != 0 && stored[0] != 0 ? String16(stored) : target;
   uint64_t archiveSize = archive->GetArchiveSize() > 0 ? static_cast<uint64_t>(archive->GetArchiveSize()) : 0;
   uint64_t maxVolumes = archiveSize / static_cast<uint64_t>(options.volumeSize) + 2;
+  // A slip of the unit (ach split big.ach 700 instead of 700M) would flood the
+  // folder with files: more than kMaxSplitFiles is refused before anything is written.
+  constexpr uint64_t kMaxSplitFiles = 10000;
+  if (maxVolumes - 1 > kMaxSplitFiles) {
+    archive->Close();
+    ErrorLine("a volume size of " + std::to_string(options.volumeSize) + " bytes would cut " + plat::ToUtf8(target) +
+              " into about " + std::to_string(maxVolumes - 1) + " files (at most " + std::to_string(kMaxSplitFiles) +
+              "); choose a larger SIZE such as " + std::to_string(archiveSize / (kMaxSplitFiles - 2) + 1) +
+              "; the archive is unchanged");
+    return kExitUsage;
+  }
   std::vector<String16> newVolumes;
   for (uint64_t k = 2; k <= maxVolumes + 1 && k < 100000; ++k) {
     String16 volume = VolumePath(target, nameBase, static_cast<unsigned>(k));

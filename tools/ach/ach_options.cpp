@@ -87,7 +87,8 @@ const CommandInfo kCommands[] = {
      "usage: ach split ARCHIVE SIZE\n"
      "\n"
      "Cuts ARCHIVE into a main file and numbered volumes of SIZE bytes each\n"
-     "(a number with an optional K, M or G).\n"},
+     "(a number with an optional K, M or G). A SIZE that would make more than\n"
+     "10,000 files is refused.\n"},
     {Command::Merge, "merge", 1, 1,
      "usage: ach merge ARCHIVE\n"
      "\n"
