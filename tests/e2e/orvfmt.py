@@ -396,11 +396,13 @@ class Item:
         self.fields = fields
 
 
-def build_records(items):
-    """(entry stream, central directory) for the items, in order."""
+def build_records(items, local_order=None):
+    """(entry stream, central directory) for the items: central entries in the
+    items' order, local records in `local_order` (indexes; default the same)."""
     stream = bytearray()
-    central = bytearray()
-    for it in items:
+    centrals = {}
+    for index in (local_order if local_order is not None else range(len(items))):
+        it = items[index]
         data = it.data or b""
         if it.stored is not None:
             stored = it.stored
@@ -425,8 +427,8 @@ def build_records(items):
         cen = dict(rec, signature=SIG_CENTRAL, reservedLength=len(reserved) // 2, reserved64=0,
                    reserved72=0, localOffset=offset)
         cen.update({k[8:]: v for k, v in it.fields.items() if k.startswith("central_")})
-        central += pack(CENTRAL_FMT, CENTRAL_FIELDS, cen) + name + comment + reserved
-    return bytes(stream), bytes(central)
+        centrals[index] = pack(CENTRAL_FMT, CENTRAL_FIELDS, cen) + name + comment + reserved
+    return bytes(stream), b"".join(centrals[i] for i in range(len(items)))
 
 
 def end_record(entry_count, central_size, central_offset, base, volume_count=1,
@@ -441,13 +443,13 @@ def end_record(entry_count, central_size, central_offset, base, volume_count=1,
 
 
 def write_archive(path, items, comment="", stored_name="", stub=b"", volume_size=None,
-                  main_share=None, reserved_text="", tail=b""):
+                  main_share=None, reserved_text="", tail=b"", local_order=None):
     """Writes a plain archive, one with `stub` in front, or (with `volume_size`)
     a volume set: the main file holds the stub, the first `main_share` bytes of
     the entry stream (default: volume_size), the central directory and the end
     record; volumes 2..N hold the rest in volume_size pieces and are named
     after `stored_name`. Returns the list of files written."""
-    stream, central = build_records(items)
+    stream, central = build_records(items, local_order)
     if volume_size is None:
         share = len(stream)
     else:
