@@ -8,6 +8,7 @@
 // from a small built-in table of languages and countries; a language missing
 // from it is reported as English.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "platform/types.h"
 
@@ -43,6 +44,13 @@ enum class LocaleField : uint32_t {
 int GetLocaleText(uint32_t lcid, LocaleField field, ZoChar* out, int capacity);
 
 uint32_t GetSystemDefaultLcid();
+
+// Bytes of the character that starts at `text` in the system's 8-bit code page,
+// at least 1 and at most `available` (0 only when available is 0). Windows: the
+// ANSI code page, where the lead byte of a double-byte character set such as
+// Shift-JIS takes the next byte with it, even when that byte is a backslash.
+// POSIX: the 8-bit text is UTF-8 (Utf8CharLength).
+size_t SystemCharLength(const char* text, size_t available);
 uint32_t GetUserDefaultLcid();
 
 }  // namespace plat

@@ -165,4 +165,16 @@ String16 FromUtf8(std::string_view text) {
   return out;
 }
 
+size_t Utf8CharLength(const char* text, size_t available) {
+  if (available == 0) return 0;
+  const auto lead = static_cast<unsigned char>(text[0]);
+  size_t length = 1;
+  if (lead >= 0xF0 && lead < 0xF8) length = 4;
+  else if (lead >= 0xE0 && lead < 0xF0) length = 3;
+  else if (lead >= 0xC0 && lead < 0xE0) length = 2;
+  size_t step = 1;
+  while (step < length && step < available && (static_cast<unsigned char>(text[step]) & 0xC0) == 0x80) ++step;
+  return step;
+}
+
 }  // namespace plat

@@ -36,6 +36,12 @@ String16 FromUtf8(std::string_view text);
 // not valid UTF-8 cannot be stored faithfully).
 bool FromUtf8Strict(std::string_view text, String16* out);
 
+// Bytes of the UTF-8 character that starts at `text`: its lead byte and the
+// continuation bytes that follow, at most as many as the lead announces and at
+// most `available`. A stray byte counts alone, so a scan always advances and an
+// ASCII byte (a separator) is never swallowed. 0 only when available is 0.
+size_t Utf8CharLength(const char* text, size_t available);
+
 // Convenience for literals and tests: ASCII/UTF-8 to UTF-16.
 inline String16 U16(std::string_view utf8) { return FromUtf8(utf8); }
 

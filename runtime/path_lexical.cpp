@@ -9,15 +9,6 @@ namespace {
 
 using plat::StringView16;
 
-// Length of the UTF-8 sequence that starts with `lead` (1 for stray bytes, so a
-// malformed text still advances).
-size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead < 0xF8) return 4;
-  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
-
 bool EndsFileNameOrFolder(char32_t c, PathStyle style) {
   return IsSeparator(c, style) || (style == PathStyle::Windows && c == U':');
 }
@@ -57,20 +48,16 @@ size_t FileNameOffset(StringView16 path, PathStyle style) {
   return 0;
 }
 
-size_t FileNameOffset(std::string_view utf8, PathStyle style) {
-  // Separators are ASCII, which never occurs inside a multibyte UTF-8 character;
-  // a malformed sequence ends at the first byte that is not a continuation byte,
-  // so a separator is never swallowed.
+size_t FileNameOffset(std::string_view text, PathStyle style, CharLengthFunction charLength) {
+  // Separators are ASCII. In UTF-8 an ASCII byte never occurs inside a multibyte
+  // character; in a double-byte code page it can (a trail byte 0x5C), which is
+  // why the scan steps by whole characters of the text's encoding.
+  if (!charLength) charLength = plat::Utf8CharLength;
   size_t result = 0;
-  for (size_t i = 0; i < utf8.size();) {
-    auto lead = static_cast<unsigned char>(utf8[i]);
+  for (size_t i = 0; i < text.size();) {
+    auto lead = static_cast<unsigned char>(text[i]);
     if (EndsFileNameOrFolder(lead, style)) result = i + 1;
-    // A character spans its lead byte and the continuation bytes that follow,
-    // at most as many as the lead announces.
-    size_t step = 1, length = Utf8SequenceLength(lead);
-    while (step < length && i + step < utf8.size() && (static_cast<unsigned char>(utf8[i + step]) & 0xC0) == 0x80)
-      ++step;
-    i += step;
+    i += charLength(text.data() + i, text.size() - i);
   }
   return result;
 }

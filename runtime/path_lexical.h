@@ -45,7 +45,11 @@ bool IsWhiteSpace(char32_t c);
 // Offset of the file part: just after the last separator (or ':' in Windows
 // style); 0 when there is none. The UTF-8 form steps by whole characters.
 size_t FileNameOffset(plat::StringView16 path, PathStyle style);
-size_t FileNameOffset(std::string_view utf8, PathStyle style);
+// Bytes of the character at `text` (at least 1 when available > 0).
+using CharLengthFunction = size_t (*)(const char* text, size_t available);
+// The same for 8-bit text, stepping by the characters `charLength` delimits
+// (UTF-8 when null).
+size_t FileNameOffset(std::string_view text, PathStyle style, CharLengthFunction charLength = nullptr);
 
 // Offset of the extension: the last '.' of the whole text when what follows it
 // holds no white space, else text.size(). "a.b c" -> size; "x." -> 1.

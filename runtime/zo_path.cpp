@@ -10,6 +10,7 @@
 #include "platform/directory.h"
 #include "platform/errors.h"
 #include "platform/file.h"
+#include "platform/locale.h"
 #include "platform/text.h"
 #include "platform/time.h"
 #include "platform/volume.h"
@@ -140,7 +141,9 @@ ZoChar* ZoGetFileNamePtrW(ZoChar* path) { return const_cast<ZoChar*>(ZoGetFileNa
 
 const char* ZoGetFileNamePtrA(const char* path) {
   if (!path) return nullptr;
-  return path + lex::FileNameOffset(std::string_view(path), kNativePathStyle);
+  // Stepping by characters of the system's code page: a double-byte character
+  // whose second byte is 0x5C is not a separator.
+  return path + lex::FileNameOffset(std::string_view(path), kNativePathStyle, plat::SystemCharLength);
 }
 
 char* ZoGetFileNamePtrA(char* path) { return const_cast<char*>(ZoGetFileNamePtrA(static_cast<const char*>(path))); }

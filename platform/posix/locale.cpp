@@ -198,4 +198,6 @@ int GetLocaleText(uint32_t lcid, LocaleField field, ZoChar* out, int capacity) {
 uint32_t GetUserDefaultLcid() { return RowByName(EnvironmentLocale("LC_MESSAGES")).lcid; }
 uint32_t GetSystemDefaultLcid() { return GetUserDefaultLcid(); }
 
+size_t SystemCharLength(const char* text, size_t available) { return Utf8CharLength(text, available); }
+
 }  // namespace plat

@@ -17,4 +17,9 @@ int GetLocaleText(uint32_t lcid, LocaleField field, ZoChar* out, int capacity) {
 uint32_t GetSystemDefaultLcid() { return ::GetSystemDefaultLCID(); }
 uint32_t GetUserDefaultLcid() { return ::GetUserDefaultLCID(); }
 
+size_t SystemCharLength(const char* text, size_t available) {
+  if (available == 0) return 0;
+  return available >= 2 && IsDBCSLeadByte(static_cast<BYTE>(text[0])) ? 2 : 1;
+}
+
 }  // namespace plat

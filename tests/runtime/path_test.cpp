@@ -64,6 +64,28 @@ TEST(PathLexical, Utf8FileNameStepsByWholeCharactersEvenWhenMalformed) {
   EXPECT_EQ(lex::FileNameOffset(std::string_view("\xF0\x9F\x98\x80:z"), kWin), 5u);
 }
 
+// A double-byte code page in the manner of Shift-JIS: 0x81-0x9F and 0xE0-0xFC
+// lead a two-byte character whose trail byte may be 0x5C, the backslash.
+size_t ShiftJisCharLength(const char* text, size_t available) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+  return available >= 2 && isLead ? 2 : (available ? 1 : 0);
+}
+
+TEST(PathLexical, EightBitFileNameStepsByTheCodePagesCharacters) {
+  // "C:\dir\<0x95 0x5C>.txt": the 0x5C inside the character is no separator.
+  const std::string_view sjis("C:\\dir\\\x95\\.txt");
+  EXPECT_EQ(lex::FileNameOffset(sjis, kWin, ShiftJisCharLength), 7u);
+  EXPECT_EQ(lex::FileNameOffset(std::string_view("\x95\\"), kWin, ShiftJisCharLength), 0u);
+  // A lead byte at the very end stands alone.
+  EXPECT_EQ(lex::FileNameOffset(std::string_view("a\\\x95"), kWin, ShiftJisCharLength), 2u);
+  // UTF-8 (the 8-bit text of POSIX) steps by whole sequences, never over an ASCII byte.
+  EXPECT_EQ(plat::Utf8CharLength("\xE6\x97\xA5", 3), 3u);
+  EXPECT_EQ(plat::Utf8CharLength("\xE6\x97", 2), 2u);
+  EXPECT_EQ(plat::Utf8CharLength("\xE6\\", 2), 1u);
+  EXPECT_EQ(plat::Utf8CharLength("", 0), 0u);
+}
+
 TEST(PathLexical, ExtensionIsLastDotOfWholeTextUnlessWhiteSpaceFollows) {
   struct Case { const char* text; const char* extension; };
   const Case cases[] = {
