@@ -3,9 +3,10 @@
 //
 // POSIX mapping: the user default locale is the one the environment selects
 // (LC_ALL, then LC_NUMERIC for numbers and LC_MESSAGES for names, then LANG),
-// read through the C library's locale data; a "C" or "POSIX" locale, or one that
-// is not installed, answers as English (United States). Names and LCIDs come
-// from a small built-in table of languages and countries; a language missing
+// read through the C library's locale data; a "C" or "POSIX" locale answers as
+// English (United States). Names and LCIDs come from a small built-in table of
+// languages and countries, which also holds each one's decimal and thousands
+// separators for a locale the system has not installed; a language missing
 // from it is reported as English.
 #pragma once
 #include <cstddef>

@@ -29,32 +29,35 @@ struct LocaleRow {
   const char* nativeCountry;  // UTF-8
   const char* countryCode;
   const char* measurement;
+  // Numeric conventions for when the C library does not have the locale (UTF-8).
+  const char* decimal;
+  const char* thousands;
 };
 
 // The first row of a language is its default country.
 constexpr LocaleRow kLocales[] = {
-    {0x0409, "en_US", "ENU", "English", "English", "United States", "United States", "1", "1"},
-    {0x0809, "en_GB", "ENG", "English", "English", "United Kingdom", "United Kingdom", "44", "0"},
-    {0x1009, "en_CA", "ENC", "English", "English", "Canada", "Canada", "2", "0"},
-    {0x0C09, "en_AU", "ENA", "English", "English", "Australia", "Australia", "61", "0"},
-    {0x0411, "ja_JP", "JPN", "Japanese", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "Japan", "\xE6\x97\xA5\xE6\x9C\xAC", "81", "0"},
-    {0x0407, "de_DE", "DEU", "German", "Deutsch", "Germany", "Deutschland", "49", "0"},
-    {0x0C07, "de_AT", "DEA", "German", "Deutsch", "Austria", "\xC3\x96sterreich", "43", "0"},
-    {0x0807, "de_CH", "DES", "German", "Deutsch", "Switzerland", "Schweiz", "41", "0"},
-    {0x040C, "fr_FR", "FRA", "French", "Fran\xC3\xA7" "ais", "France", "France", "33", "0"},
-    {0x0C0C, "fr_CA", "FRC", "French", "Fran\xC3\xA7" "ais", "Canada", "Canada", "2", "0"},
-    {0x100C, "fr_CH", "FRS", "French", "Fran\xC3\xA7" "ais", "Switzerland", "Suisse", "41", "0"},
-    {0x0C0A, "es_ES", "ESN", "Spanish", "Espa\xC3\xB1ol", "Spain", "Espa\xC3\xB1" "a", "34", "0"},
-    {0x0410, "it_IT", "ITA", "Italian", "Italiano", "Italy", "Italia", "39", "0"},
-    {0x0413, "nl_NL", "NLD", "Dutch", "Nederlands", "Netherlands", "Nederland", "31", "0"},
-    {0x0416, "pt_BR", "PTB", "Portuguese", "Portugu\xC3\xAAs", "Brazil", "Brasil", "55", "0"},
-    {0x0816, "pt_PT", "PTG", "Portuguese", "Portugu\xC3\xAAs", "Portugal", "Portugal", "351", "0"},
-    {0x041D, "sv_SE", "SVE", "Swedish", "Svenska", "Sweden", "Sverige", "46", "0"},
-    {0x0804, "zh_CN", "CHS", "Chinese", "Chinese", "China", "China", "86", "0"},
-    {0x0404, "zh_TW", "CHT", "Chinese", "Chinese", "Taiwan", "Taiwan", "886", "0"},
-    {0x0412, "ko_KR", "KOR", "Korean", "Korean", "Korea", "Korea", "82", "0"},
-    {0x0419, "ru_RU", "RUS", "Russian", "Russian", "Russia", "Russia", "7", "0"},
-    {0x0415, "pl_PL", "PLK", "Polish", "Polski", "Poland", "Polska", "48", "0"},
+    {0x0409, "en_US", "ENU", "English", "English", "United States", "United States", "1", "1", ".", ","},
+    {0x0809, "en_GB", "ENG", "English", "English", "United Kingdom", "United Kingdom", "44", "0", ".", ","},
+    {0x1009, "en_CA", "ENC", "English", "English", "Canada", "Canada", "2", "0", ".", ","},
+    {0x0C09, "en_AU", "ENA", "English", "English", "Australia", "Australia", "61", "0", ".", ","},
+    {0x0411, "ja_JP", "JPN", "Japanese", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "Japan", "\xE6\x97\xA5\xE6\x9C\xAC", "81", "0", ".", ","},
+    {0x0407, "de_DE", "DEU", "German", "Deutsch", "Germany", "Deutschland", "49", "0", ",", "."},
+    {0x0C07, "de_AT", "DEA", "German", "Deutsch", "Austria", "\xC3\x96sterreich", "43", "0", ",", "."},
+    {0x0807, "de_CH", "DES", "German", "Deutsch", "Switzerland", "Schweiz", "41", "0", ".", "'"},
+    {0x040C, "fr_FR", "FRA", "French", "Fran\xC3\xA7" "ais", "France", "France", "33", "0", ",", "\xE2\x80\xAF"},
+    {0x0C0C, "fr_CA", "FRC", "French", "Fran\xC3\xA7" "ais", "Canada", "Canada", "2", "0", ",", "\xC2\xA0"},
+    {0x100C, "fr_CH", "FRS", "French", "Fran\xC3\xA7" "ais", "Switzerland", "Suisse", "41", "0", ",", "\xE2\x80\xAF"},
+    {0x0C0A, "es_ES", "ESN", "Spanish", "Espa\xC3\xB1ol", "Spain", "Espa\xC3\xB1" "a", "34", "0", ",", "."},
+    {0x0410, "it_IT", "ITA", "Italian", "Italiano", "Italy", "Italia", "39", "0", ",", "."},
+    {0x0413, "nl_NL", "NLD", "Dutch", "Nederlands", "Netherlands", "Nederland", "31", "0", ",", "."},
+    {0x0416, "pt_BR", "PTB", "Portuguese", "Portugu\xC3\xAAs", "Brazil", "Brasil", "55", "0", ",", "."},
+    {0x0816, "pt_PT", "PTG", "Portuguese", "Portugu\xC3\xAAs", "Portugal", "Portugal", "351", "0", ",", "\xC2\xA0"},
+    {0x041D, "sv_SE", "SVE", "Swedish", "Svenska", "Sweden", "Sverige", "46", "0", ",", "\xC2\xA0"},
+    {0x0804, "zh_CN", "CHS", "Chinese", "Chinese", "China", "China", "86", "0", ".", ","},
+    {0x0404, "zh_TW", "CHT", "Chinese", "Chinese", "Taiwan", "Taiwan", "886", "0", ".", ","},
+    {0x0412, "ko_KR", "KOR", "Korean", "Korean", "Korea", "Korea", "82", "0", ".", ","},
+    {0x0419, "ru_RU", "RUS", "Russian", "Russian", "Russia", "Russia", "7", "0", ",", "\xC2\xA0"},
+    {0x0415, "pl_PL", "PLK", "Polish", "Polski", "Poland", "Polska", "48", "0", ",", "\xC2\xA0"},
 };
 
 const LocaleRow& EnglishUs() { return kLocales[0]; }
@@ -111,7 +114,14 @@ NumericConventions NumericOf(const std::string& name) {
   NumericConventions result;
   if (name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0) return result;
   locale_t loc = newlocale(LC_NUMERIC_MASK | LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) return result;
+  if (loc == static_cast<locale_t>(0)) {
+    // Not installed here (a minimal system has only C): the table's conventions
+    // for the language and country, so that a German user still sees "1.234,5".
+    const LocaleRow& row = RowByName(name);
+    result.decimal = FromUtf8(row.decimal);
+    result.thousands = FromUtf8(row.thousands);
+    return result;
+  }
   locale_t previous = uselocale(loc);
   const lconv* conv = localeconv();
   const char* codeset = nl_langinfo_l(CODESET, loc);

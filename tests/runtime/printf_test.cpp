@@ -2,6 +2,7 @@
 // the token table under concurrent use.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,6 +92,26 @@ TEST_F(PrintFTest, FloatingAndScaledConversions) {
   EXPECT_EQ(Format(u"$.1z|%.1z", 1234, 1234), u"123,4|123,4");
   EXPECT_EQ(Format(u"$g", 0.5), u"0,5");
 }
+
+#if !GTEST_OS_WINDOWS
+TEST_F(PrintFTest, AGermanUserLocaleFromTheEnvironmentFormatsTheGermanWay) {
+  // The user's locale as a POSIX system names it, whether or not the C library
+  // has that locale installed.
+  const char* saved = std::getenv("LC_ALL");
+  const std::string previous = saved ? saved : "";
+  setenv("LC_ALL", "de_DE.UTF-8", 1);
+  ZoLang_LoadInternationals(nullptr);
+  EXPECT_EQ(Format(u"$d", 1234567), u"1.234.567");
+  EXPECT_EQ(Format(u"$.2f", 1234.5), u"1.234,50");
+  EXPECT_EQ(Format(u"$(1234567.891)"), u"1.234.567,891");
+  if (saved) {
+    setenv("LC_ALL", previous.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+  orv_test::UseEnglishUs();
+}
+#endif
 
 TEST_F(PrintFTest, ScaledConversionWithMoreDecimalsThanTheExactTable) {
   EXPECT_EQ(Format(u"%.20z", 5), u"0.00000000000000000005");
