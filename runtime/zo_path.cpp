@@ -68,17 +68,18 @@ bool EmptyFolder(const String16& folder, const String16& pattern, bool recurse, 
         if (!RemoveLink(item, isDirectory)) *result = E_FAIL;
         continue;
       }
+      // Every other item met loses its read-only mark, a folder left in place
+      // included; a read-only folder could neither be emptied (POSIX) nor
+      // removed (Windows).
+      plat::SetAttributes(item.c_str(), ZO_ATTR_NORMAL);
       if (isDirectory) {
         if (!recurse) continue;
-        // A read-only folder could neither be emptied (POSIX) nor removed (Windows).
-        plat::SetAttributes(item.c_str(), ZO_ATTR_NORMAL);
         EmptyFolder(item, pattern, recurse, result);
         if (!plat::RemoveDirectory(item.c_str())) return false;
         // The listing may not survive a removal below it: start it again.
         restart = true;
         continue;
       }
-      plat::SetAttributes(item.c_str(), ZO_ATTR_NORMAL);
       if (!plat::DeleteFile(item.c_str())) *result = E_FAIL;
     }
     if (!restart) return true;
@@ -251,8 +252,9 @@ uint32_t ZoGetTempPath(uint32_t capacity, ZoChar* out) {
   try {
     String16 longForm(capacity, u'\0');
     uint32_t length = plat::GetLongPath(out, longForm.data(), capacity);
-    // No long form (the folder may not exist yet): the system's form stands.
-    if (length == 0) return result;
+    // No long form means the folder does not exist: out keeps the system's
+    // form for a message, and the result reports the failure.
+    if (length == 0) return 0;
     if (length >= capacity) return length;
     plat::CopyTruncated(out, capacity, longForm.c_str());
     return length;

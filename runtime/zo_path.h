@@ -92,7 +92,8 @@ int ZoDoesFileExist(const ZoChar* path);
 // path itself is copied to out (cut to capacity-1). Returns the system's result.
 uint32_t ZoGetLongPathName(const ZoChar* path, ZoChar* out, uint32_t capacity);
 // The temporary folder (long form, final separator included); length written,
-// the capacity needed, or 0 on failure.
+// the capacity needed, or 0 on failure. A temporary folder that does not exist
+// has no long form: the result is 0 and out holds the system's form.
 uint32_t ZoGetTempPath(uint32_t capacity, ZoChar* out);
 // Full file name of a module (null: the running executable), long form. out is
 // emptied first; 0 when the name cannot be read; a result >= capacity means it

@@ -2,6 +2,7 @@
 // scratch folder of their own.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -107,11 +108,17 @@ TEST_F(PathFs, DeleteDirectoryWithRecurseRemovesReadOnlyItemsAndFolders) {
 
 TEST_F(PathFs, DeleteDirectoryWithoutRecurseLeavesSubfoldersAndFails) {
   String16 top = MakeTree(dir_.Path());
+  String16 sub = Join(top, "sub");
+  ASSERT_TRUE(plat::SetAttributes(sub.c_str(), ZO_ATTR_READONLY | ZO_ATTR_DIRECTORY));
   EXPECT_EQ(ZoDeleteDirectory(top.c_str(), nullptr, false), E_FAIL);
   EXPECT_TRUE(IsDir(top));
   EXPECT_FALSE(Exists(Join(top, "a.txt")));
   EXPECT_FALSE(Exists(Join(top, "b.tmp")));
-  EXPECT_TRUE(Exists(Join(Join(top, "sub"), "c.txt")));
+  EXPECT_TRUE(Exists(Join(sub, "c.txt")));
+  // The folder left in place lost its read-only mark like every item met;
+  // what lies inside it was not visited.
+  EXPECT_EQ(plat::GetAttributes(sub.c_str()) & ZO_ATTR_READONLY, 0u);
+  EXPECT_NE(plat::GetAttributes(Join(sub, "c.txt").c_str()) & ZO_ATTR_READONLY, 0u);
 }
 
 TEST_F(PathFs, DeleteDirectoryWithAPatternDeletesOnlyMatchingItems) {
@@ -268,6 +275,29 @@ TEST(PathSystem, TempPathEndsInASeparatorAndReportsTheSizeItNeeds) {
   ZoChar small[2] = {u'x', u'x'};
   EXPECT_GT(ZoGetTempPath(2, small), 2u);
 }
+
+#if !GTEST_OS_WINDOWS
+TEST_F(PathFs, TempPathThatDoesNotExistHasNoLongFormAndReportsFailure) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::string previous = saved ? saved : "";
+  String16 missing = Join(dir_.Path(), "no-such-temp");
+  ASSERT_EQ(setenv("TMPDIR", plat::ToUtf8(missing).c_str(), 1), 0);
+  ZoChar temp[ZO_MAX_PATH];
+  uint32_t n = ZoGetTempPath(ZO_MAX_PATH, temp);
+  String16 got(temp);
+  // An existing one is measured as usual.
+  ASSERT_TRUE(plat::CreateDirectory(missing.c_str()));
+  uint32_t existing = ZoGetTempPath(ZO_MAX_PATH, temp);
+  if (saved) {
+    setenv("TMPDIR", previous.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(got, missing + kSep);  // the system's form, for a message
+  EXPECT_EQ(existing, missing.size() + 1);
+}
+#endif
 
 TEST(PathSystem, ModuleFileNameAndFolder) {
   ZoChar name[ZO_MAX_PATH], folder[ZO_MAX_PATH];

@@ -169,6 +169,8 @@ TEST(PathLexical, AddAndRemoveSlashRespectCapacityAndTermination) {
   const Case cases[] = {
       {kWin, R"(C:\a)", 6, true, 5, R"(C:\a\)"},
       {kWin, R"(C:\a)", 5, true, 0, R"(C:\a)"},  // the separator and terminator would not fit
+      {kWin, "C:a", 5, true, 4, R"(C:a\)"},      // exactly fits: new length + 1 == capacity
+      {kWin, "C:a", 4, true, 0, "C:a"},
       {kWin, R"(C:\a\)", 6, true, 5, R"(C:\a\)"},
       {kWin, "", 4, true, 0, ""},
       {kWin, "a/", 4, true, 3, R"(a/\)"},
