@@ -349,7 +349,7 @@ ZoResult InsertLocked(ZoList* list, int index, const void* data, int n) {
 
 ZoResult AllocItemLocked(ZoList* list, int bytes, void** block) {
   if (!Owned(list) || list->pendingItem) return E_FAIL;
-  if (bytes < 0) return E_INVALIDARG;
+  if (bytes < 0) return E_OUTOFMEMORY;  // no block of that size can exist
   void* item = AllocBlock(list, static_cast<size_t>(bytes));
   if (!item) return E_OUTOFMEMORY;
   list->pendingItem = item;
@@ -574,7 +574,8 @@ ZoResult ZoList_ReAllocItem(ZoList* list, int index, int bytes) {
   if (!Alive(list)) return E_INVALIDARG;
   ListLock guard(list);
   if (!Owned(list)) return E_FAIL;
-  if (index < 0 || index >= list->count || bytes < 0) return E_INVALIDARG;
+  if (index < 0 || index >= list->count) return E_INVALIDARG;
+  if (bytes < 0) return E_OUTOFMEMORY;  // no block of that size can exist; the old one stays
   void* item = SlotValue(list, index);
   if (!item) return E_FAIL;
   size_t newSize = static_cast<size_t>(bytes);

@@ -292,6 +292,10 @@ TEST(ZoList, PendingItemMisuse) {
   EXPECT_EQ(ZoList_DeleteList(l, -1, -1, false), E_FAIL);
   EXPECT_EQ(ZoList_InsertList(l, 0, nullptr, -1), E_FAIL);
   EXPECT_EQ(l->count, 0);
+  // A negative size is an allocation that cannot succeed, and leaves nothing pending.
+  EXPECT_EQ(ZoList_AllocItem(l, -1, &first), E_OUTOFMEMORY);
+  EXPECT_EQ(first, nullptr);
+  EXPECT_EQ(l->pendingItem, nullptr);
 
   ListPtr plain;
   ASSERT_EQ(Create(&plain, 0, 0, 0, 0), S_OK);
@@ -336,6 +340,7 @@ TEST(ZoList, ReAllocItemKeepsContentAndZeroesTheNewBytes) {
       FailAllocations fail(1);
       EXPECT_EQ(ZoList_ReAllocItem(l, 1, 1 << 20), E_OUTOFMEMORY);
     }
+    EXPECT_EQ(ZoList_ReAllocItem(l, 1, -8), E_OUTOFMEMORY);
     EXPECT_EQ(std::memcmp(ZoList_ItemAt(l, 1), text, 4), 0);
     EXPECT_EQ(ZoList_ReAllocItem(l, 2, 8), E_INVALIDARG);
   }
