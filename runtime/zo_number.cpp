@@ -84,6 +84,20 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
     w.Terminate();
     return static_cast<int>(w.length);
   }
+  // Spaces after the number (a left-justified "$-8d" pads on the right) are not
+  // part of it: the number is formatted and the spaces follow it unchanged.
+  size_t restLength = plat::Length(p);
+  size_t numberLength = restLength;
+  while (numberLength > 0 && p[numberLength - 1] == u' ') --numberLength;
+  plat::String16 trimmed;
+  if (numberLength < restLength) {
+    try {
+      trimmed.assign(p, numberLength);
+    } catch (const std::bad_alloc&) {
+      numberLength = restLength;  // formatted as a whole: kept as it is below
+    }
+  }
+  const ZoChar* number = numberLength < restLength ? trimmed.c_str() : p;
   const ZoInternationals* r = ZoGetInternationals();
   ZoNumberFormat format;
   format.leadingZero = r->leadingZero;
@@ -91,7 +105,7 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
   format.decimalSeparator = FieldText(r->decimalSeparator, r->decimalSeparatorLength);
   format.grouping = r->grouping;
   const ZoChar* lastPoint = nullptr;
-  for (const ZoChar* q = p; *q; ++q) {
+  for (const ZoChar* q = number; *q; ++q) {
     if (*q == u'.') lastPoint = q;
   }
   const uint32_t counted = lastPoint ? static_cast<uint32_t>(plat::Length(lastPoint + 1)) : 0;
@@ -109,14 +123,17 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
       break;
   }
   const size_t room = w.capacity - w.length;
-  const int n = ZoFormatNumberText(p, format, out + w.length, static_cast<int>(room));
+  const int n = ZoFormatNumberText(number, format, out + w.length, static_cast<int>(room));
   if (n < 0) {
     // Not a number after all, or no room: keep the rest as it was rather than lose it.
     w.Put(p);
     w.Terminate();
     return static_cast<int>(w.length);
   }
-  return static_cast<int>(w.length) + n;
+  w.length += static_cast<size_t>(n);
+  for (size_t k = numberLength; k < restLength; ++k) w.Put(u' ');
+  w.Terminate();
+  return static_cast<int>(w.length);
 }
 
 // The reader's first step: the user's notation normalised to "[-]digits[.digits]"

@@ -51,6 +51,9 @@ TEST_F(NumberTest, LocaleFormattingKeepsPrefixAndFollowsSeparators) {
       {orv_test::UseEnglishUs, 0, u"-0.4", u"0"},
       {orv_test::UseEnglishUs, 0, u"999999.9", u"1,000,000"},
       {orv_test::UseEnglishUs, 0, u"12 MB", u"12 MB"},
+      {orv_test::UseEnglishUs, 0, u"1234 MB", u"1234 MB"},
+      {orv_test::UseEnglishUs, 0, u"-1234567  ", u"-1,234,567  "},  // right-hand padding stays
+      {orv_test::UseGerman, 1, u"3.50   ", u"3,50   "},
       {orv_test::UseEnglishUs, 2, u"1234567.891", u"1,234,567.891"},
       {orv_test::UseEnglishUs, 2, u"0.5", u"0.5"},
       {orv_test::UseEnglishUs, 3, u"1.005", u"1.01"},

@@ -70,6 +70,7 @@ TEST_F(PrintFTest, IntegerConversions) {
   EXPECT_EQ(Format(u"%5d|%-5d|%05d", 42, 42, 42), u"   42|42   |00042");
   EXPECT_EQ(Format(u"$u", 4000000000u), u"4,000,000,000");
   EXPECT_EQ(Format(u"$8d", 12345), u"   12,345");  // padded first, then grouped
+  EXPECT_EQ(Format(u"[$-8d][$-10I64d]", 12345, int64_t{-1234567}), u"[12,345   ][-1,234,567  ]");
   EXPECT_EQ(Format(u"%x %X %o", 255, 255, 8), u"ff FF 10");
   EXPECT_EQ(Format(u"%I64d $I64d", int64_t{-5000000000}, int64_t{5000000000}), u"-5000000000 5,000,000,000");
   EXPECT_EQ(Format(u"%I64u", uint64_t{18446744073709551615u}), u"18446744073709551615");
@@ -88,6 +89,7 @@ TEST_F(PrintFTest, FloatingAndScaledConversions) {
   orv_test::UseGerman();
   EXPECT_EQ(Format(u"$d", 1234567), u"1.234.567");
   EXPECT_EQ(Format(u"$.2f|%.2f", 1234.5, 1234.5), u"1.234,50|1234.50");
+  EXPECT_EQ(Format(u"[$-10.2f][$10.2f]", 1234.5, 1234.5), u"[1.234,50   ][   1.234,50]");
   EXPECT_EQ(Format(u"$(1234567.891)"), u"1.234.567,891");
   EXPECT_EQ(Format(u"$.1z|%.1z", 1234, 1234), u"123,4|123,4");
   EXPECT_EQ(Format(u"$g", 0.5), u"0,5");
