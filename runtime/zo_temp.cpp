@@ -39,6 +39,9 @@ ZoResult ZoCreateTempFileAndNameEx(const ZoChar* folder, const ZoChar* prefix, c
                                    const ZoChar* numberFormat, ZoChar* out, int capacity) {
   if (!out || capacity < 0 || (!folder && !prefix && !suffix)) return Fail(E_INVALIDARG, out, capacity);
   const size_t fixedLength = plat::Length(folder) + plat::Length(prefix) + plat::Length(suffix);
+  ZoChar previous[kNumberCapacity];
+  previous[0] = 0;
+  uint32_t nameTaken = plat::kErrorFileExists;  // why the last candidate was passed over
   for (int n = 1; n <= kMaxCandidates; ++n) {
     // A number text that fills this buffer may have been cut, and cut numbers
     // could name the same file for every n: such a name is too long.
@@ -48,6 +51,10 @@ ZoResult ZoCreateTempFileAndNameEx(const ZoChar* folder, const ZoChar* prefix, c
     if (numberLength + 1 >= kNumberCapacity || static_cast<size_t>(capacity) < numberLength + fixedLength + 1) {
       return Fail(E_INVALIDARG, out, capacity);
     }
+    // A number format that does not show n ("tmp", "%.0z" of 0...) names the
+    // same taken file again: no later number can give a free name.
+    if (n > 1 && plat::StringView16(number) == plat::StringView16(previous)) break;
+    plat::CopyTruncated(previous, kNumberCapacity, number);
     ZoPrintFEx(out, static_cast<size_t>(capacity), u"%s%s%s%s", folder ? folder : u"", prefix ? prefix : u"", number,
                suffix ? suffix : u"");
     plat::File file = plat::File::Open(out, plat::Access::Write, plat::kShareNone, plat::Disposition::CreateNew);
@@ -61,12 +68,13 @@ ZoResult ZoCreateTempFileAndNameEx(const ZoChar* folder, const ZoChar* prefix, c
     const uint32_t error = plat::LastError();
     if (error == plat::kErrorFileExists || error == plat::kErrorAlreadyExists ||
         error == plat::kErrorSharingViolation) {
+      nameTaken = error;
       continue;
     }
     const ZoResult translated = ZoErrorHandler_TranslateWin32Error(error);
     return Fail(ZoSucceeded(translated) ? E_FAIL : translated, out, capacity);
   }
-  const ZoResult translated = ZoErrorHandler_TranslateWin32Error(plat::LastError());
+  const ZoResult translated = ZoErrorHandler_TranslateWin32Error(nameTaken);
   return Fail(ZoSucceeded(translated) ? E_FAIL : translated, out, capacity);
 }
 
@@ -90,9 +98,11 @@ int ZoFormatDiskFreeSpaceEx(const ZoChar* path, ZoChar* out, int capacity) {
   if (!out || capacity <= 0) return 0;
   out[0] = 0;
   HZOLANG lang = ZoKernel_GetLangHandle();
-  // ZoGetDiskFreeSpace gives 0 when the volume cannot be queried.
+  // ZoGetDiskFreeSpace gives 0 both when the volume cannot be queried and when
+  // less than one unit is free: a volume whose size can be read is a full one.
   const uint32_t units = path && *path ? ZoGetDiskFreeSpace(path, 102400) : 0;
-  if (units == 0) return ZoPrintFEx(out, static_cast<size_t>(capacity), ZoGetString(lang, 48345));
+  const bool known = units != 0 || (path && *path && ZoGetDiskTotalSpace(path, 1) != 0);
+  if (!known) return ZoPrintFEx(out, static_cast<size_t>(capacity), ZoGetString(lang, 48345));
   // The text takes a signed 32-bit count; an "unlimited" volume shows the largest one.
   const int32_t shown = units > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(units);
   return ZoPrintFEx(out, static_cast<size_t>(capacity), ZoGetString(lang, 48346), shown);

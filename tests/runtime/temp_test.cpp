@@ -83,6 +83,23 @@ TEST(TempFile, NumberTextTooLongForAnyNameIsRefusedAtOnce) {
   EXPECT_TRUE(FolderIsEmpty(scratch.Path()));
 }
 
+TEST(TempFile, NumberFormatWithoutTheNumberGivesUpOnceItsNameIsTaken) {
+  orv_test::ScratchFolder scratch;
+  const plat::String16 folder = scratch.WithSlash();
+  ZoChar name[ZO_MAX_PATH];
+  ASSERT_EQ(ZoCreateTempFileAndNameEx(folder.c_str(), nullptr, u".tmp", u"fixed", name, ZO_MAX_PATH), S_OK);
+  EXPECT_EQ(plat::String16(name), folder + u"fixed.tmp");
+  // Every later number gives the same taken name: refused at once, not after
+  // a million attempts.
+  const ZoResult r = ZoCreateTempFileAndNameEx(folder.c_str(), nullptr, u".tmp", u"fixed", name, ZO_MAX_PATH);
+  EXPECT_LT(r, 0);
+  EXPECT_EQ(name[0], 0);
+  // A folder that already holds a folder named 1 still gets a file.
+  ASSERT_TRUE(plat::CreateDirectory((folder + u"1").c_str()));
+  ASSERT_EQ(ZoCreateTempFileAndName(folder.c_str(), nullptr, name, ZO_MAX_PATH), S_OK);
+  EXPECT_EQ(plat::String16(name), folder + u"2");
+}
+
 TEST(TempFile, DirectoryWritableLeavesNothingBehind) {
   orv_test::ScratchFolder scratch;
   EXPECT_EQ(ZoIsDirectoryWritable(scratch.Path().c_str()), 1);
@@ -135,6 +152,10 @@ TEST(ByteSizeText, DiskFreeSpaceUsesTheLibraryTexts) {
   orv_test::UseEnglishUs();
   ZoChar out[ZO_SIZE_TEXT_CAPACITY];
   ZoFormatDiskFreeSpace(u"", out);
+  EXPECT_EQ(plat::String16(out), u"Free space: unknown");
+  orv_test::ScratchFolder missingParent;
+  const plat::String16 missing = missingParent.WithSlash() + u"missing" + plat::kSeparator;
+  ZoFormatDiskFreeSpace(missing.c_str(), out);
   EXPECT_EQ(plat::String16(out), u"Free space: unknown");
   orv_test::ScratchFolder scratch;
   ZoFormatDiskFreeSpace(scratch.WithSlash().c_str(), out);
