@@ -102,7 +102,9 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
   ZoNumberFormat format;
   format.leadingZero = r->leadingZero;
   format.thousandSeparator = FieldText(r->thousandSeparator, r->thousandSeparatorLength);
-  format.decimalSeparator = FieldText(r->decimalSeparator, r->decimalSeparatorLength);
+  // Fraction digits without a separator would read as a ten-, hundred-fold
+  // number: a locale that supplied none gets a point.
+  format.decimalSeparator = r->decimalSeparatorLength > 0 ? r->decimalSeparator : u".";
   format.grouping = r->grouping;
   const ZoChar* lastPoint = nullptr;
   for (const ZoChar* q = number; *q; ++q) {

@@ -37,6 +37,15 @@ TEST_F(NumberTest, IntegersToText) {
   EXPECT_EQ(plat::String16(out), u"1.234.567.890.123");
 }
 
+// A locale whose separators could not be read: no grouping, and the fraction
+// still set off by a point.
+void UseNoSeparators() {
+  ZoLocaleTexts t = orv_test::BaseLocale();
+  t.thousandSeparator = nullptr;
+  t.decimalSeparator = nullptr;
+  ZoLang_LoadInternationals(&t);
+}
+
 TEST_F(NumberTest, LocaleFormattingKeepsPrefixAndFollowsSeparators) {
   struct Case {
     void (*locale)();
@@ -62,6 +71,9 @@ TEST_F(NumberTest, LocaleFormattingKeepsPrefixAndFollowsSeparators) {
       {orv_test::UseGerman, 1, u"1234567.5", u"1234567,5"},
       {orv_test::UseGerman, 2, u"1234567.891", u"1.234.567,891"},
       {orv_test::UseDotDot, 2, u"1234.5", u"1.234,5"},
+      {UseNoSeparators, 0, u"1234567.5", u"1234568"},
+      {UseNoSeparators, 1, u"1234.50", u"1234.50"},
+      {UseNoSeparators, 2, u"-1234567.891", u"-1234567.891"},
   };
   for (const auto& c : cases) {
     c.locale();
