@@ -178,16 +178,22 @@ TEST(ErrorTranslation, SystemErrorsMapToLibraryResults) {
   } cases[] = {{0, 0},           {1, 0x80070057},  {2, 0x8004E00A},  {3, 0x8004E00A},  {126, 0x8004E00A},
                {4, 0x8004E026},  {5, 0x80004005},  {6, 0x80070006},  {14, 0x8007000E}, {15, 0x800404B0},
                {32, 0x8004E05A}, {39, 0x8004E002}, {112, 0x8004E002}, {80, 0x8004E032}, {110, 0x8004E007},
-               {120, 0x80004001}, {123, 0x8004E00D}, {170, 0x8004E005}, {183, 0x80004005}, {9999, 0x80004005}};
+               {120, 0x80004001}, {123, 0x8004E00D}, {170, 0x8004E005}, {183, 0x80004005}, {9999, 0x80004005},
+               {127, 0x8004E00A}, {84, 0x8007000E},  {7, 0x80004005},  {111, 0x80004005}, {0xFFFFFFFF, 0x80004005}};
   for (const auto& c : cases) {
     EXPECT_EQ(static_cast<uint32_t>(ZoErrorHandler_TranslateWin32Error(c.error)), c.result) << c.error;
   }
-  EXPECT_EQ(ZoErrorHandler_TranslateCommDlgError(0), S_OK);
-  EXPECT_EQ(ZoErrorHandler_TranslateCommDlgError(0xFFFF), E_INVALIDARG);
-  EXPECT_EQ(ZoErrorHandler_TranslateCommDlgError(0x3001), E_OUTOFMEMORY);
-  EXPECT_EQ(static_cast<uint32_t>(ZoErrorHandler_TranslateCommDlgError(6)), 0x8004E00Eu);
-  EXPECT_EQ(static_cast<uint32_t>(ZoErrorHandler_TranslateCommDlgError(0x3002)), 0x8004E00Du);
-  EXPECT_EQ(ZoErrorHandler_TranslateCommDlgError(12), E_FAIL);
+  const struct {
+    uint32_t error;
+    uint32_t result;
+  } dialogCases[] = {{0, 0},           {1, 0x80070057},      {3, 0x80070057},      {4, 0x80070057},
+                     {11, 0x80070057}, {0x3003, 0x80070057}, {0x4001, 0x80070057}, {0xFFFF, 0x80070057},
+                     {2, 0x8007000E},  {5, 0x8007000E},      {7, 0x8007000E},      {10, 0x8007000E},
+                     {0x3001, 0x8007000E}, {6, 0x8004E00E},  {0x3002, 0x8004E00D}, {12, 0x80004005},
+                     {0x1000, 0x80004005}};
+  for (const auto& c : dialogCases) {
+    EXPECT_EQ(static_cast<uint32_t>(ZoErrorHandler_TranslateCommDlgError(c.error)), c.result) << c.error;
+  }
 }
 
 }  // namespace
