@@ -127,6 +127,37 @@ TEST(PathLexical, RootOfDrivesNetworkSharesAndRelativePaths) {
   }
 }
 
+// The volume queries and folder creation rest on these three rules; natively
+// only the POSIX style runs, so the Windows style is pinned down here.
+TEST(PathLexical, VolumeFolderCreatableRootAndNetworkPath) {
+  struct Case { PathStyle style; const char* path; const char* queryFolder; bool creatableRoot; bool network; };
+  const Case cases[] = {
+      {kWin, R"(C:\a\b)", R"(C:\a\)", true, false},  // the last component counts as a file name
+      {kWin, R"(C:\a\b\)", R"(C:\a\b\)", true, false},
+      {kWin, R"(C:\)", R"(C:\)", true, false},
+      {kWin, "C:file", "C:", false, false},             // no root: never measured or created
+      {kWin, R"(\\srv\share\x)", R"(\\srv\share\)", true, true},
+      {kWin, R"(\\srv)", R"(\\)", false, true},     // no root, so never measured
+      {kWin, R"(a\b)", R"(a\)", false, false},          // a root of two units is too short
+      {kWin, R"(ab\c)", R"(ab\)", true, false},
+      {kWin, R"(\x)", R"(\)", false, false},
+      {kWin, "C:/a/b", "C:/a/", false, false},          // the C runtime splits at '/', the root rule does not
+      {kPosix, "/a/b", "/a/", true, false},
+      {kPosix, "/", "/", true, false},
+      {kPosix, R"(a\b)", "", false, false},
+      {kPosix, "a/b", "a/", false, false},
+      {kPosix, "//srv/share/x", "//srv/share/", true, false},
+  };
+  for (const Case& c : cases) {
+    String16 path = U16(c.path);
+    EXPECT_EQ(plat::ToUtf8(path.substr(0, lex::DiskQueryFolderLength(path, c.style))), c.queryFolder)
+        << StyleName(c.style) << " " << c.path;
+    String16 root = path.substr(0, lex::RootLength(path, c.style));
+    EXPECT_EQ(!root.empty() && lex::IsCreatableRoot(root, c.style), c.creatableRoot) << c.path;
+    EXPECT_EQ(lex::IsNetworkPath(path, c.style), c.network) << c.path;
+  }
+}
+
 TEST(PathLexical, RootAndFolderPartReportLengthButStayEmptyWhenTooSmall) {
   String16 path = U16(R"(C:\dir\file.txt)");
   Buffer fits("", 4), tooSmall("xyz", 3);
