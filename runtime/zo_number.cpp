@@ -243,7 +243,7 @@ int FormatNumberText(const ZoChar* value, const ZoNumberFormat& format, ZoChar* 
   }
   if (*p != 0 || intLength + fracLength == 0) return -1;
   const size_t digits = format.fractionDigits;
-  if (digits > 256 || intLength > 4096) return -1;
+  if (digits > 4096 || intLength > 4096) return -1;
 
   // Integer digits (one spare place for a carry) and the fraction cut to
   // `digits`, rounded half away from zero.

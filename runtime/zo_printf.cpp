@@ -35,6 +35,9 @@ ZoList* gTokenTable = nullptr;
 // The limit of one conversion specification, token name or literal number.
 constexpr size_t kSpecLimit = 260;
 constexpr size_t kScratch = 260;
+// A scratch number in the user's notation: every third of its 259 units may gain
+// a thousands separator of up to 7 units, and the point a 7-unit separator.
+constexpr size_t kLocalised = 1024;
 constexpr uint32_t kMaxScaledDigits = 1000;
 
 int32_t CompareTokenName(intptr_t, const void* key, const void* item) {
@@ -197,17 +200,17 @@ void PutInat(Writer& w, uint32_t code) {
   w.Put(plat::StringView16(text));
 }
 
-// Writes a numeric text, through one of the locale formatters when asked.
-enum class Localise { None, Group, GroupDecimal, Decimal, ScaledGroup, ScaledDecimal };
-void PutNumber(Writer& w, const ZoChar* text, Localise how, int digits) {
-  ZoChar formatted[kScratch];
+// Writes a numeric text, through one of the locale formatters when asked. The
+// fraction keeps the digits the text has: a scaled "%.Nz" is printed with N
+// decimals, fewer only when the scratch text had to cut them.
+enum class Localise { None, Group, GroupDecimal, Decimal };
+void PutNumber(Writer& w, const ZoChar* text, Localise how) {
+  ZoChar formatted[kLocalised];
   switch (how) {
     case Localise::None: w.Put(plat::StringView16(text)); return;
-    case Localise::Group: ZoFormatNumber(text, formatted, kScratch); break;
-    case Localise::GroupDecimal: ZoFormatGroupDecimalNumber(text, formatted, kScratch, -1); break;
-    case Localise::Decimal: ZoFormatDecimalNumber(text, formatted, kScratch); break;
-    case Localise::ScaledGroup: ZoFormatGroupDecimalNumber(text, formatted, kScratch, digits); break;
-    case Localise::ScaledDecimal: ZoFormatDecimalNumber(text, formatted, kScratch); break;
+    case Localise::Group: ZoFormatNumber(text, formatted, kLocalised); break;
+    case Localise::GroupDecimal: ZoFormatGroupDecimalNumber(text, formatted, kLocalised, -1); break;
+    case Localise::Decimal: ZoFormatDecimalNumber(text, formatted, kLocalised); break;
   }
   w.Put(plat::StringView16(formatted));
 }
@@ -264,11 +267,11 @@ bool Convert(Writer& w, plat::StringView16 specText, bool group, const ZoChar** 
         // never show; the cap keeps the printed precision within the C library's int.
         const uint32_t shown = n < kMaxScaledDigits ? n : kMaxScaledDigits;
         PrintNumber("%." + std::to_string(shown) + "f", static_cast<double>(value) / PowerOfTen(n), text);
-        PutNumber(w, text, group ? Localise::ScaledGroup : Localise::ScaledDecimal, static_cast<int>(shown));
+        PutNumber(w, text, group ? Localise::GroupDecimal : Localise::Decimal);
         return true;
       }
       PrintNumber(NarrowFormat(spec, spec.shortShort ? "hh" : spec.narrow ? "h" : "", 'd'), value, text);
-      PutNumber(w, text, group ? Localise::Group : Localise::None, 0);
+      PutNumber(w, text, group ? Localise::Group : Localise::None);
       return true;
     }
     case u'd':
@@ -302,7 +305,7 @@ bool Convert(Writer& w, plat::StringView16 specText, bool group, const ZoChar** 
         PrintNumber(f, static_cast<unsigned>(va_arg(*args, uint32_t)), text);
       }
       const bool decimal = isSigned || c == u'u';
-      PutNumber(w, text, group && decimal ? Localise::Group : Localise::None, 0);
+      PutNumber(w, text, group && decimal ? Localise::Group : Localise::None);
       return true;
     }
     case u'e':
@@ -317,7 +320,7 @@ bool Convert(Writer& w, plat::StringView16 specText, bool group, const ZoChar** 
           plat::StringView16(text).find_first_of(u"eE") == plat::StringView16::npos) {
         how = Localise::Decimal;
       }
-      PutNumber(w, text, how, 0);
+      PutNumber(w, text, how);
       return true;
     }
     default:
@@ -335,8 +338,8 @@ const ZoChar* ExpandParenthesis(Writer& w, const ZoChar* p) {
     if (*q == u')') {
       ZoChar text[kSpecLimit + 1];
       plat::CopyTruncated(text, sizeof text / sizeof text[0], number);
-      ZoChar formatted[kScratch];
-      ZoFormatGroupDecimalNumber(text, formatted, kScratch, -1);
+      ZoChar formatted[kLocalised];
+      ZoFormatGroupDecimalNumber(text, formatted, kLocalised, -1);
       w.Put(plat::StringView16(formatted));
       return q + 1;
     }

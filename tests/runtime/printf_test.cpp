@@ -93,6 +93,13 @@ TEST_F(PrintFTest, FloatingAndScaledConversions) {
   EXPECT_EQ(Format(u"$(1234567.891)"), u"1.234.567,891");
   EXPECT_EQ(Format(u"$.1z|%.1z", 1234, 1234), u"123,4|123,4");
   EXPECT_EQ(Format(u"$g", 0.5), u"0,5");
+  // A long number grows by its separators beyond the 260-unit text it was printed in.
+  const plat::String16 plain = Format(u"%.1f", 1e200);
+  const plat::String16 huge = Format(u"$.1f", 1e200);
+  EXPECT_EQ(huge.size(), plain.size() + (plain.size() - 3) / 3);
+  EXPECT_EQ(huge[huge.size() - 6], u'.');
+  EXPECT_EQ(huge.substr(huge.size() - 2), u",0");
+  EXPECT_EQ(Format(u"%.300z", 5).substr(0, 4), u"0,00");
 }
 
 #if !GTEST_OS_WINDOWS
