@@ -373,16 +373,8 @@ const ZoChar* ExpandParenthesis(Writer& w, const ZoChar* p) {
   return q + 1;
 }
 
-int Format(ZoChar* out, size_t capacity, const ZoChar* format, va_list args) {
-  if (!out || capacity == 0) return 0;
-  Writer w{out, capacity};
-  if (!format) {
-    w.Terminate();
-    return 0;
-  }
-  va_list ap;
-  va_copy(ap, args);
-  const ZoChar* p = format;
+// The scan of the format, left to right, into `w`.
+void Scan(Writer& w, const ZoChar* p, va_list* ap) {
   while (*p) {
     const ZoChar c = *p;
     if (c == u'$' && p[1] == u'$') {
@@ -410,11 +402,28 @@ int Format(ZoChar* out, size_t capacity, const ZoChar* format, va_list args) {
       }
       const plat::StringView16 specText(spec, n);
       p = q;
-      if (!complete || !Convert(w, specText, c == u'$', &p, &ap)) w.Put(specText);
+      if (!complete || !Convert(w, specText, c == u'$', &p, ap)) w.Put(specText);
     } else {
       w.Put(c);
       ++p;
     }
+  }
+}
+
+int Format(ZoChar* out, size_t capacity, const ZoChar* format, va_list args) {
+  if (!out || capacity == 0) return 0;
+  Writer w{out, capacity};
+  if (!format) {
+    w.Terminate();
+    return 0;
+  }
+  va_list ap;
+  va_copy(ap, args);
+  try {
+    Scan(w, format, &ap);
+  } catch (const std::bad_alloc&) {
+    // Only text conversions and specification parsing allocate: the output made
+    // so far stands, terminated where it ends.
   }
   va_end(ap);
   w.Terminate();
@@ -424,13 +433,7 @@ int Format(ZoChar* out, size_t capacity, const ZoChar* format, va_list args) {
 }  // namespace
 
 int ZoVPrintFEx(ZoChar* out, size_t capacity, const ZoChar* format, va_list args) {
-  try {
-    return Format(out, capacity, format, args);
-  } catch (const std::bad_alloc&) {
-    // Only the narrow-string conversion allocates; the output so far stays terminated.
-    if (out && capacity > 0) out[capacity - 1] = 0;
-    return out && capacity > 0 ? static_cast<int>(plat::Length(out)) : 0;
-  }
+  return Format(out, capacity, format, args);
 }
 
 int ZoPrintFEx(ZoChar* out, size_t capacity, const ZoChar* format, ...) {
