@@ -15,7 +15,9 @@ int ZoDWordToText(uint32_t value, ZoChar* out, bool group);
 int ZoLongLongToText(int64_t value, ZoChar* out, bool group);
 
 // Locale formatting of plain decimal text ("-1234.5") that may follow other text
-// ("Size 0012": "Size 00" is copied, "12" formatted). `out` holds `capacity` units
+// ("Size 0012": "Size 00" is copied, "12" formatted) and be followed by spaces
+// ("1234  " gives "1,234  "); other text after it leaves the rest as it is. A
+// locale without a decimal separator gets a point. `out` holds `capacity` units
 // and is always terminated when capacity > 0; returns the units written.
 // ZoFormatNumber: grouped, no fraction (rounded). ZoFormatDecimalNumber: the
 // local decimal separator, as many fraction digits as `in` has, no grouping.

@@ -11,7 +11,9 @@
 // n); the missing parts are left out and the folder is used as given (with its
 // final separator). `out` receives the name. Returns 0, E_INVALIDARG (out
 // missing, all three parts missing, or the name does not fit capacity), or the
-// system error translated (never a success code). `out` is emptied on failure.
+// system error translated (never a success code; a number format whose text
+// does not change with n fails once that one name is taken). `out` is emptied
+// on failure.
 ZoResult ZoCreateTempFileAndNameEx(const ZoChar* folder, const ZoChar* prefix, const ZoChar* suffix,
                                    const ZoChar* numberFormat, ZoChar* out, int capacity);
 ZoResult ZoCreateTempFileAndName(const ZoChar* folder, const ZoChar* suffix, ZoChar* out, int capacity);
