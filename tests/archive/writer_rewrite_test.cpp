@@ -239,6 +239,76 @@ TEST_F(WriterRewrite, DamagedDirectoryIsNeverRewritten) {
   }
 }
 
+// A self-extracting file: every rewrite keeps the stub and the base, writes all
+// offsets relative to the base, and keeps the stored archive name and the comment.
+TEST_F(WriterRewrite, RewritesOfASelfExtractingFileKeepStubBaseAndName) {
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("d.txt"), std::string(5000, 'd')));
+  std::vector<uint8_t> stub(777);
+  for (size_t i = 0; i < stub.size(); ++i) stub[i] = static_cast<uint8_t>(i * 31 + 7);
+  const DecodedArchive plain = Decode(original);
+  std::vector<uint8_t> sea = stub;
+  const std::vector<uint8_t> body = WithEndRecord(original, plain, stub.size(), u"pack.ach");
+  sea.insert(sea.end(), body.begin(), body.end());
+  struct Case {
+    const char* what;
+    bool append;
+    const char16_t* name;  // added (from src) or deleted
+    std::vector<std::u16string> names;
+  } cases[] = {
+      {"append", true, u"d.txt", {u"d.txt", u"a.txt", u"b.txt", u"c.dat"}},
+      {"append replacing", true, u"b.txt", {u"b.txt", u"a.txt", u"c.dat"}},
+      {"delete", false, u"b.txt", {u"a.txt", u"c.dat"}},
+      {"delete all", false, u"*.*", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteAll(archive, sea));
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), c.append ? ARC_OPEN_APPEND : ARC_OPEN_DELETE, nullptr));
+    if (c.append) {
+      ASSERT_EQ(0, a.AddEntryToArchive((src + plat::kSeparator + c.name).c_str(), ARC_COMPRESSION_ZIP, 6,
+                                       ARC_ADD_REPLACE, nullptr));
+    } else {
+      ASSERT_EQ(0, a.DeleteEntryFromArchive(c.name, 0));
+    }
+    ASSERT_EQ(0, a.Close());
+    std::vector<uint8_t> image = ReadAll(archive);
+    ASSERT_GE(image.size(), stub.size());
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), image.begin())) << "the stub stays in front";
+    DecodedArchive after = Decode(image);
+    ASSERT_TRUE(after.ok) << after.error;
+    EXPECT_EQ(stub.size(), after.base);
+    EXPECT_EQ(u"pack.ach", after.storedName);
+    EXPECT_EQ(u"note", after.comment);
+    EXPECT_EQ(1u, after.volumeCount);
+    EXPECT_EQ(c.names, Names(after));
+    EXPECT_EQ(c.names.size(), after.count);
+    EXPECT_EQ(after.count, after.countVolume);
+    // Local records back to back from the base, the directory right after them.
+    uint64_t offset = 0;
+    for (const auto& l : after.local) {
+      EXPECT_EQ(offset, l.offset);
+      offset += 64 + 2ull * l.nameLength + l.f.packed;
+    }
+    EXPECT_EQ(offset, after.centralOffset);
+    // Every kept entry carries its old shared fields and stored bytes.
+    for (size_t i = 0; i < after.central.size(); ++i) {
+      for (size_t k = 0; k < plain.central.size(); ++k) {
+        if (plain.central[k].name != after.central[i].name || after.central[i].name == c.name) continue;
+        EXPECT_EQ(plain.central[k].header, after.central[i].header);
+        const uint64_t from = stub.size() + plain.local[k].dataOffset;  // in `sea`
+        EXPECT_TRUE(std::equal(sea.begin() + static_cast<long>(from),
+                               sea.begin() + static_cast<long>(from + plain.local[k].f.packed),
+                               image.begin() + static_cast<long>(after.local[i].dataOffset)));
+      }
+    }
+    CArchive2 reader;
+    ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
+    EXPECT_EQ(0, reader.VerifyAll());
+    reader.Close();
+  }
+}
+
 // Every way a rewrite can fail part-way leaves the original archive intact.
 TEST_F(WriterRewrite, FailedRewritesLeaveTheArchiveByteForByte) {
   ASSERT_TRUE(ScratchFolder::WriteFile(File("new.txt"), std::string(100000, 'n')));
