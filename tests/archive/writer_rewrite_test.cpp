@@ -155,6 +155,64 @@ TEST_F(WriterRewrite, DeletePatternsAndNoOps) {
   }
 }
 
+// Marks: the first request walks the whole directory (so it marks every entry of a
+// repeated name), later exact requests stop at their first match, marked or not; folders match
+// only through their full names and keep the entries below them.
+TEST_F(WriterRewrite, DeleteMarksFollowTheRequestsInDirectoryOrder) {
+  const std::u16string folder = src + plat::kSeparator + u"d";
+  ASSERT_TRUE(plat::CreateDirectory(folder.c_str()));
+  ASSERT_TRUE(ScratchFolder::WriteFile(folder + plat::kSeparator + u"x.txt", "inner"));
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("x.txt"), "outer"));
+  {
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+    for (const std::u16string& p : {folder, File("x.txt"), File("x.txt"), File("a.txt")})
+      ASSERT_EQ(0, a.AddEntryToArchive(p.c_str(), ARC_COMPRESSION_ZIP, 6, ARC_ADD_RECURSE, nullptr));
+    ASSERT_EQ(0, a.Close());
+  }
+  const std::vector<std::u16string> all = {u"d\\", u"d\\x.txt", u"x.txt", u"x.txt", u"a.txt"};
+  ASSERT_EQ(all, Names(Decode(ReadAll(archive))));
+  const std::vector<uint8_t> made = ReadAll(archive);
+  struct Case {
+    std::vector<const char16_t*> requests;
+    std::vector<int> marks;
+  } cases[] = {
+      // An exact name matches the whole name or the file part.
+      {{u"X.TXT"}, {0, 1, 1, 1, 0}},
+      {{u"a.txt", u"x.txt"}, {0, 1, 0, 0, 1}},
+      {{u"a.txt", u"x.txt", u"x.txt"}, {0, 1, 0, 0, 1}},
+      {{u"a.txt", u"x.txt", u"*.*"}, {1, 1, 1, 1, 1}},
+      {{u"d\\"}, {1, 0, 0, 0, 0}},
+      {{u"d\\*"}, {1, 1, 0, 0, 0}},
+      {{u"*.txt"}, {0, 1, 1, 1, 1}},
+      {{u"*\\"}, {1, 0, 0, 0, 0}},
+      // A suffix needs a name or file part longer than itself.
+      {{u"zz.txt", u"*x.txt"}, {0, 1, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const char16_t* r : c.requests) trace += plat::ToUtf8(r) + " ";
+    SCOPED_TRACE(trace);
+    ASSERT_TRUE(WriteAll(archive, made));
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_DELETE, nullptr));
+    for (const char16_t* r : c.requests) ASSERT_EQ(0, a.DeleteEntryFromArchive(r, 0));
+    std::vector<std::u16string> left;
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(c.marks[i], a.GetEntryDeleteStatus(i)) << i;
+      if (!c.marks[i]) left.push_back(all[i]);
+    }
+    EXPECT_EQ(0, a.GetEntryDeleteStatus(5));
+    EXPECT_EQ(0, a.GetEntryDeleteStatus(-1));
+    ASSERT_EQ(0, a.Close());
+    DecodedArchive after = Decode(ReadAll(archive));
+    ASSERT_TRUE(after.ok) << after.error;
+    EXPECT_EQ(left, Names(after));
+    EXPECT_EQ(left.size(), after.count);
+    EXPECT_EQ(after.count, after.countVolume);
+  }
+}
+
 TEST_F(WriterRewrite, AbortedDeletionChangesNothing) {
   CArchive2 a;
   ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_DELETE, nullptr));
