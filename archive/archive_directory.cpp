@@ -278,13 +278,19 @@ ZoResult CArchive2::GetEntryName(int index, ZoChar* buffer, unsigned size) {
   if (buffer && size > 0) buffer[0] = 0;
   const ArchiveDirectoryEntry* e = EntryAt(index);
   if (!e) return 0;
-  if (!buffer || size < e->name.size() + 1) return ARC_E_BAD_NAME;  // a cut name would name another entry
+  if (!buffer || size < e->name.size() + 1) {  // a cut name would name another entry
+    ReportFailure(ARC_ERROR_BUFFER, "GetEntryName");
+    return ARC_E_BAD_NAME;
+  }
   plat::CopyTruncated(buffer, size, e->name);
   return 1;
 }
 
 int CArchive2::IsEntryInArchive(const ZoChar* name) {
-  if (mode_ == 0 || !file_ || !endLoaded_) return 0;
+  if (mode_ == 0) return 0;
+  // The walk's first step reports an archive that is not (or no longer) open.
+  CentralEntryBuffer probe;
+  if (FindFirstCentralDirectory(probe) < 0) return 0;
   return FindEntryByName(name) >= 0 ? 1 : 0;
 }
 

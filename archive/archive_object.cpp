@@ -218,9 +218,10 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
         }
         outIsFile_ = true;
         entriesWritten_ = end_.entryCount;
-        // 1 tells the caller that the directory is damaged (the queries still answer
-        // for the entries before the damage).
-        return directoryDamaged_ ? 1 : 0;
+        // A walk that stops at a damaged entry has reached its normal end, so a
+        // loaded archive opens with 0 even then: the queries answer for the entries
+        // before the damage, and IsDirectoryDamaged() tells a tool about the rest.
+        return 0;
       }
       case ARC_OPEN_APPEND:
       case ARC_OPEN_DELETE: {

@@ -153,7 +153,8 @@ TEST_F(ReadTest, EndRecordScan_TakesTheSignatureWhenNoCandidateIsConsistent) {
   beyond.centralOffsetOverride = 0xFFFFFFFFFFFF0000ull;
   std::u16string beyondPath = Put("beyond.ach", testarc::Build(beyond));
   CArchive2 second;
-  ASSERT_EQ(second.Open(beyondPath.c_str(), ARC_OPEN_READ, nullptr), 1);
+  ASSERT_EQ(second.Open(beyondPath.c_str(), ARC_OPEN_READ, nullptr), 0);
+  EXPECT_TRUE(second.IsDirectoryDamaged());
   EXPECT_EQ(second.GetIndexedEntryCount(), 0);
   ZoChar name[260];
   EXPECT_EQ(second.GetEntryName(0, name, 260), 0);
@@ -268,13 +269,15 @@ TEST_F(ReadTest, DamagedDirectory_IsReportedAndRefusedByExtractAndVerify) {
   struct Case {
     const char* label;
     void (*damage)(ArchiveSpec&);
-    int walked;
+    int walked;    // entries the walk reaches (lookups by name)
+    int readable;  // indexes that read (the walk, bounded by the entry count)
   };
   const Case cases[] = {
-      {"bad signature in the middle", [](ArchiveSpec& s) { s.entries[1].centralSignatureOverride = 0x12345678; }, 1},
-      {"entry count larger than the walk", [](ArchiveSpec& s) { s.entryCountOverride = 7; }, 3},
-      {"entry count smaller than the walk", [](ArchiveSpec& s) { s.entryCountOverride = 2; }, 3},
-      {"name running past the directory", [](ArchiveSpec& s) { s.entries[2].centralNameLengthOverride = 0x7FFFFFFF; }, 2},
+      {"bad signature first", [](ArchiveSpec& s) { s.entries[0].centralSignatureOverride = 0x12345678; }, 0, 0},
+      {"bad signature in the middle", [](ArchiveSpec& s) { s.entries[1].centralSignatureOverride = 0x12345678; }, 1, 1},
+      {"entry count larger than the walk", [](ArchiveSpec& s) { s.entryCountOverride = 7; }, 3, 3},
+      {"entry count smaller than the walk", [](ArchiveSpec& s) { s.entryCountOverride = 2; }, 3, 2},
+      {"name running past the directory", [](ArchiveSpec& s) { s.entries[2].centralNameLengthOverride = 0x7FFFFFFF; }, 2, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -283,10 +286,19 @@ TEST_F(ReadTest, DamagedDirectory_IsReportedAndRefusedByExtractAndVerify) {
     std::u16string path = Put("damaged.ach", testarc::Build(spec));
     RecordingProgress progress;
     CArchive2 archive;
-    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 1);
+    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);  // a walk's end is no failure
     EXPECT_TRUE(archive.IsDirectoryDamaged());
     EXPECT_EQ(archive.GetIndexedEntryCount(), c.walked);
-    EXPECT_EQ(archive.IsEntryInArchive(u"docs\\"), 1);
+    // Entries before the damage answer by name and by index; those from it on do not.
+    EXPECT_EQ(archive.IsEntryInArchive(u"docs\\"), c.walked > 0 ? 1 : 0);
+    int64_t size = -1;
+    EXPECT_EQ(archive.GetEntryUncompressedSize(u"setup.exe", size), c.walked > 2 ? 0 : 1);
+    ZoChar name[260];
+    EXPECT_EQ(archive.GetEntryName(c.readable, name, 260), 0);
+    EXPECT_EQ(name[0], 0);
+    if (c.readable > 0) {
+      EXPECT_EQ(archive.GetEntryName(c.readable - 1, name, 260), 1);
+    }
     EXPECT_EQ(archive.ExtractAll(out_.c_str(), ARC_EXTRACT_OVERWRITE), ARC_E_BAD_SIGNATURE);
     EXPECT_TRUE(progress.HasError(ARC_ERROR_SIGNATURE, u"ExtractAll|central directory damaged"));
     EXPECT_EQ(archive.VerifyAll(), ARC_E_BAD_SIGNATURE);
@@ -300,7 +312,7 @@ TEST_F(ReadTest, HugeEntryCount_DoesNotSizeAnAllocation) {
   spec.entryCountOverride = 0xFFFFFFFFu;
   std::u16string path = Put("count.ach", testarc::Build(spec));
   CArchive2 archive;
-  ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, nullptr), 1);
+  ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, nullptr), 0);
   ZoChar name[260];
   EXPECT_EQ(archive.GetEntryName(2, name, 260), 1);
   EXPECT_EQ(archive.GetEntryName(3, name, 260), 0);  // beyond the walk: unreadable, not a good empty read

@@ -229,6 +229,67 @@ TEST_F(ReadEventsTest, LookupsByName_FoldOnlyAsciiCaseAndMatchWholeNames) {
   EXPECT_EQ(size, 7);
 }
 
+TEST_F(ReadEventsTest, QueriesWithoutADirectory_ReportTheirStepBeforeFailing) {
+  // Each query on an object whose archive is closed, or that has no end record
+  // (create mode), returns its code and reports exactly one event under its step.
+  struct Case {
+    const char* label;
+    bool closed;  // else create mode
+    ZoResult (*query)(CArchive2&);
+    ZoResult result;
+    int32_t event;  // 0: no event
+    const char16_t* step;
+  };
+  const Case cases[] = {
+      {"by name, closed", true, [](CArchive2& a) { int64_t v = 0; return a.GetEntryUncompressedSize(u"docs\\", v); },
+       E_FAIL, ARC_ERROR_NOT_OPEN, u"FindFirstCentralDirectory"},
+      {"IsEntryInArchive, closed", true, [](CArchive2& a) { return static_cast<ZoResult>(a.IsEntryInArchive(u"docs\\")); },
+       0, ARC_ERROR_NOT_OPEN, u"FindFirstCentralDirectory"},
+      {"comment, closed", true, [](CArchive2& a) { ZoChar c[8]; return a.GetVolumeComment(c, 8); },
+       E_FAIL, ARC_ERROR_NOT_OPEN, u"GetVolumeComment"},
+      {"by index, closed", true, [](CArchive2& a) { int v = 0; return a.GetEntryCRC32(1, v); }, 0, 0, u""},
+      {"by name, create mode", false, [](CArchive2& a) { int v = 0; return a.GetEntryFileAttributes(u"x.txt", v); },
+       E_FAIL, ARC_ERROR_SIGNATURE, u"FindFirstCentralDirectory"},
+      {"IsEntryInArchive, create mode", false, [](CArchive2& a) { return static_cast<ZoResult>(a.IsEntryInArchive(u"x.txt")); },
+       0, 0, u""},
+      {"comment, create mode", false, [](CArchive2& a) { ZoChar c[8]; return a.GetVolumeComment(c, 8); },
+       ARC_E_BAD_SIGNATURE, ARC_ERROR_SIGNATURE, u"GetVolumeComment"},
+  };
+  const std::u16string path = Put("queries.ach", testarc::Build(FolderAndTwoFiles()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    RecordingProgress progress;
+    CArchive2 archive;
+    if (c.closed) {
+      ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);
+      ASSERT_EQ(archive.Close(), 0);
+    } else {
+      ASSERT_EQ(archive.Open((scratch_ / "created.ach").c_str(), ARC_OPEN_CREATE, &progress), 0);
+    }
+    progress.events.clear();
+    EXPECT_EQ(c.query(archive), c.result);
+    const std::vector<Event> errors = progress.Errors();
+    if (c.event == 0) {
+      EXPECT_TRUE(errors.empty());
+    } else {
+      ASSERT_EQ(errors.size(), 1u);
+      EXPECT_EQ(errors[0].code, c.event);
+      EXPECT_EQ(errors[0].itemName, c.step);
+    }
+  }
+}
+
+TEST_F(ReadEventsTest, EntryName_TooSmallABufferIsReportedAndLeftEmpty) {
+  RecordingProgress progress;
+  OpenWith(FolderAndTwoFiles(), &progress);
+  ZoChar name[16] = {u'x'};
+  EXPECT_EQ(archive_.GetEntryName(1, name, 15), ARC_E_BAD_NAME);  // "docs\\readme.txt" needs 16
+  EXPECT_EQ(name[0], 0);
+  EXPECT_TRUE(progress.HasError(ARC_ERROR_BUFFER, u"GetEntryName"));
+  EXPECT_EQ(archive_.GetEntryName(1, name, 16), 1);
+  EXPECT_EQ(std::u16string(name), u"docs\\readme.txt");
+}
+
 TEST_F(ReadEventsTest, IndexRuns_OutsideTheDirectoryTakeNothing) {
   OpenWith(FolderAndTwoFiles(), nullptr);
   struct Case {
