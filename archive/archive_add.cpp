@@ -260,6 +260,9 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   if (!Out().Seek(static_cast<int64_t>(base_ + localOffset + arc::local::kCrcCompressed), plat::SeekOrigin::Begin) ||
       !Out().Write(patch, sizeof(patch)) ||
       !Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
+    // The entry stays unlisted; the next record still goes after its data, where
+    // writePos_ says, and not over it from inside the header.
+    Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin);
     ReportFailure(ARC_ERROR_WRITE, "AddFile");
     return ARC_E_WRITE;
   }

@@ -331,26 +331,40 @@ TEST_F(WriterAdd, FileChangingWhileAddedNeverHangsTheAdd) {
   }
 }
 
+// A write that fails inside a file's data, or inside the patch of its header,
+// leaves that entry unlisted; the next entry lands after the bytes already there.
 TEST_F(WriterAdd, EntryAfterAPartlyWrittenOneStillLandsAtItsRecordedOffset) {
-  CArchive2 a;
-  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
-  plat::fault::FileFaults faults;
-  faults.failWritesAfterBytes = 1001;  // an odd count inside the stored data
-  {
-    FaultScope scope(faults);
-    EXPECT_EQ(ARC_E_WRITE, a.AddEntryToArchive((tree + plat::kSeparator + u"big.txt").c_str(), ARC_COMPRESSION_NONE,
-                                               0, 0, nullptr));
+  const uint64_t failedRecord = 64 + 2 * 7 + big.size();  // header, "big.txt", data
+  struct Case {
+    const char* what;
+    int64_t failAfter;
+    uint64_t nextOffset;
+  } cases[] = {
+      {"inside the data", 1001, 1001},  // an odd count
+      {"inside the header patch", static_cast<int64_t>(failedRecord) + 5, failedRecord},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+    plat::fault::FileFaults faults;
+    faults.failWritesAfterBytes = c.failAfter;
+    {
+      FaultScope scope(faults);
+      EXPECT_EQ(ARC_E_WRITE, a.AddEntryToArchive((tree + plat::kSeparator + u"big.txt").c_str(),
+                                                 ARC_COMPRESSION_NONE, 0, 0, nullptr));
+    }
+    ASSERT_EQ(0, a.AddEntryToArchive((tree + plat::kSeparator + u"sub").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+    ASSERT_EQ(0, a.Close());
+    DecodedArchive d = Decode(ReadAll(archive));
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ((std::vector<std::u16string>{u"sub\\", u"sub\\run.sh"}), Names(d));
+    EXPECT_EQ(c.nextOffset, d.central[0].localOffset) << "after the unlisted bytes of the failed entry";
+    CArchive2 reader;
+    ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
+    EXPECT_EQ(0, reader.VerifyAll());
+    reader.Close();
   }
-  ASSERT_EQ(0, a.AddEntryToArchive((tree + plat::kSeparator + u"sub").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
-  ASSERT_EQ(0, a.Close());
-  DecodedArchive d = Decode(ReadAll(archive));
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ((std::vector<std::u16string>{u"sub\\", u"sub\\run.sh"}), Names(d));
-  EXPECT_EQ(1001u, d.central[0].localOffset) << "after the unlisted bytes of the failed entry";
-  CArchive2 reader;
-  ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
-  EXPECT_EQ(0, reader.VerifyAll());
-  reader.Close();
 }
 
 TEST_F(WriterAdd, FailedEndRecordWriteIsReportedNotSuccess) {
