@@ -163,22 +163,31 @@ TEST_F(WriterAdd, StoredNamesFollowTheBaseFolderAndTheFolderArgument) {
   struct Case {
     std::u16string path;
     const char16_t* folder;
+    uint32_t flags;
+    ZoResult result;
     std::vector<std::u16string> names;
   } cases[] = {
-      {tree + sep + u"*.txt", nullptr, {u"big.txt"}},
-      {tree + sep + u"sub" + sep + u"run.sh", u"bin", {u"bin\\run.sh"}},
-      {tree + sep + u"sub" + sep + u"run.sh", u"a/b\\", {u"a\\b\\run.sh"}},
-      {tree + sep + u"sub" + sep, nullptr, {u"run.sh"}},  // the folder itself has no name
+      {tree + sep + u"*.txt", nullptr, 0, 0, {u"big.txt"}},
+      {tree + sep + u"sub" + sep + u"run.sh", u"bin", 0, 0, {u"bin\\run.sh"}},
+      {tree + sep + u"sub" + sep + u"run.sh", u"a/b\\", 0, 0, {u"a\\b\\run.sh"}},
+      {tree + sep + u"sub" + sep, nullptr, 0, 0, {u"run.sh"}},  // the folder itself has no name
+      // A matching folder comes whole, its contents whether they match or not.
+      {tree + sep + u"s*", nullptr, ARC_ADD_RECURSE, 0, {u"sub\\", u"sub\\run.sh"}},
+      {tree + sep + u"s*", nullptr, 0, 1, {}},
+      // With a stored folder only a file is added.
+      {tree + sep + u"sub", u"bin", 0, 1, {}},
+      {tree + sep + u"*.txt", u"bin", 0, 1, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(plat::ToUtf8(c.path));
     CArchive2 a;
     ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
-    EXPECT_GE(a.AddEntryToArchive(c.path.c_str(), ARC_COMPRESSION_ZIP, 6, 0, c.folder), 0);
+    EXPECT_EQ(c.result, a.AddEntryToArchive(c.path.c_str(), ARC_COMPRESSION_ZIP, 6, c.flags, c.folder));
     ASSERT_EQ(0, a.Close());
     DecodedArchive d = Decode(ReadAll(archive));
     ASSERT_TRUE(d.ok) << d.error;
     EXPECT_EQ(c.names, Names(d));
+    EXPECT_EQ(c.names.size(), d.count);
   }
 }
 
