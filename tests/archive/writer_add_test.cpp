@@ -191,6 +191,37 @@ TEST_F(WriterAdd, StoredNamesFollowTheBaseFolderAndTheFolderArgument) {
   }
 }
 
+// The read-only bit is stored as found, or cleared for files on request; a
+// folder's attributes are never changed.
+TEST_F(WriterAdd, ClearReadOnlyTouchesFilesOnly) {
+  const std::u16string folder = dir / "ro";
+  const std::u16string file = folder + plat::kSeparator + u"ro.txt";
+  ASSERT_TRUE(plat::CreateDirectory(folder.c_str()));
+  ASSERT_TRUE(ScratchFolder::WriteFile(file, "read only"));
+  ASSERT_TRUE(plat::SetAttributes(file.c_str(), ZO_ATTR_READONLY));
+  ASSERT_TRUE(plat::SetAttributes(folder.c_str(), ZO_ATTR_READONLY | ZO_ATTR_DIRECTORY));
+  const uint32_t fileAttributes = plat::GetAttributes(file.c_str());
+  const uint32_t folderAttributes = plat::GetAttributes(folder.c_str());
+  ASSERT_TRUE(fileAttributes & ZO_ATTR_READONLY);
+  for (uint32_t flags : {0u, static_cast<uint32_t>(ARC_ADD_CLEAR_READONLY)}) {
+    SCOPED_TRACE(flags);
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+    ASSERT_EQ(0, a.AddEntryToArchive(folder.c_str(), ARC_COMPRESSION_ZIP, 6, flags, nullptr));
+    ASSERT_EQ(0, a.Close());
+    DecodedArchive d = Decode(ReadAll(archive));
+    ASSERT_TRUE(d.ok) << d.error;
+    ASSERT_EQ((std::vector<std::u16string>{u"ro\\", u"ro\\ro.txt"}), Names(d));
+    EXPECT_EQ(folderAttributes, d.central[0].attributes);
+    EXPECT_EQ(folderAttributes, d.local[0].attributes);
+    const uint32_t expected = flags ? fileAttributes & ~ZO_ATTR_READONLY : fileAttributes;
+    EXPECT_EQ(expected, d.central[1].attributes);
+    EXPECT_EQ(expected, d.local[1].attributes);
+  }
+  plat::SetAttributes(folder.c_str(), ZO_ATTR_DIRECTORY);
+  plat::SetAttributes(file.c_str(), 0);
+}
+
 TEST_F(WriterAdd, SameFileTwiceGivesTwoEntriesAndCountsMatch) {
   const std::u16string file = tree + plat::kSeparator + u"big.txt";
   CArchive2 a;
