@@ -116,6 +116,39 @@ TEST_F(ReadTest, EndRecordScan_FindsTheRecordOnlyWithinItsWindow) {
   }
 }
 
+TEST_F(ReadTest, EndRecordStrings_RunningPastTheFileEndStillLoadTheRecord) {
+  // The record counts as loaded when its strings are cut short by the end of the
+  // file: the comment keeps what is there, and the buffer check still uses the
+  // record's own length.
+  struct Case {
+    const char* label;
+    uint32_t commentLength;
+    unsigned bufferUnits;
+    ZoResult commentResult;
+  };
+  const Case cases[] = {
+      {"as written", 10, 11, 0},
+      {"claims 1500 units, buffer for them", 1500, 1501, 0},
+      {"claims 1500 units, buffer one short", 1500, 1500, ARC_E_BAD_NAME},
+      {"claims 2^31 units", 0x80000000u, 4096, ARC_E_BAD_NAME},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ArchiveSpec spec = TwoEntries();
+    spec.comment = u"ten units!";
+    spec.commentLengthOverride = c.commentLength;
+    std::u16string path = Put("strings.ach", testarc::Build(spec));
+    CArchive2 archive;
+    ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, nullptr), 0);
+    EXPECT_EQ(archive.GetArchiveCount(), 3);
+    std::vector<ZoChar> comment(c.bufferUnits, u'?');
+    EXPECT_EQ(archive.GetVolumeComment(comment.data(), c.bufferUnits), c.commentResult);
+    if (c.commentResult == 0) {
+      EXPECT_EQ(std::u16string(comment.data()), u"ten units!");
+    }
+  }
+}
+
 TEST_F(ReadTest, EndRecordScan_IgnoresASignatureInsideTheComment) {
   // The comment holds a complete fake end record: only the real one's directory
   // ends where it begins.
