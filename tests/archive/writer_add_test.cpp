@@ -222,6 +222,53 @@ TEST_F(WriterAdd, ClearReadOnlyTouchesFilesOnly) {
   plat::SetAttributes(file.c_str(), 0);
 }
 
+// The size and count queries see what adding would create: a folder with all it
+// holds, a file, the matches of a pattern (a matching folder whole under
+// recursion); anything else is reported and gives 1 with 0 and 0.
+TEST_F(WriterAdd, SizeAndCountQueriesMeasureWhatAddingWouldCreate) {
+  const std::u16string sep(1, plat::kSeparator);
+  const int64_t script = 18;  // sub/run.sh
+  const int64_t bigSize = static_cast<int64_t>(big.size());
+  struct Case {
+    std::u16string path;
+    uint32_t flags;
+    ZoResult result;
+    int64_t size, count;
+  } cases[] = {
+      {tree, 0, 0, bigSize + script, 5},
+      {tree + sep + u"big.txt", 0, 0, bigSize, 1},
+      {tree + sep + u"*.txt", 0, 0, bigSize, 1},
+      {tree + sep + u"*.*", ARC_ADD_RECURSE, 0, bigSize + script, 4},
+      {tree + sep + u"*.*", 0, 0, bigSize, 2},
+      {tree + sep + u"*", 0, 1, 0, 0},  // too short for a pattern
+      {tree + sep + u"s*", ARC_ADD_RECURSE, 0, script, 2},
+      {tree + sep + u"s*", 0, 0, 0, 0},
+      {tree + sep + u"*.none", 0, 0, 0, 0},
+      {tree + sep + u"missing.txt", 0, 1, 0, 0},
+      {tree + sep + u"x", 0, 1, 0, 0},  // too short for a pattern
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(plat::ToUtf8(c.path));
+    RecordingProgress progress;
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, &progress));
+    int64_t size = -1, count = -1;
+    EXPECT_EQ(c.result, a.GetSizeAddEntry(c.path.c_str(), size, c.flags));
+    EXPECT_EQ(c.result, a.GetCountAddEntry(c.path.c_str(), count, c.flags));
+    EXPECT_EQ(c.size, size);
+    EXPECT_EQ(c.count, count);
+    if (c.result == 1) {
+      ASSERT_FALSE(progress.errors.empty());
+      EXPECT_EQ(ARC_ERROR_NO_MATCH, progress.errors.back().code);
+      EXPECT_EQ(u"GetSizeAddEntry", progress.errors.back().text);
+    } else {
+      EXPECT_TRUE(progress.errors.empty());
+    }
+    EXPECT_EQ(0, a.IsSpaceForAddEntry(c.path.c_str(), c.flags));
+    a.Close();
+  }
+}
+
 TEST_F(WriterAdd, SameFileTwiceGivesTwoEntriesAndCountsMatch) {
   const std::u16string file = tree + plat::kSeparator + u"big.txt";
   CArchive2 a;
