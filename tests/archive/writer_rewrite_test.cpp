@@ -62,6 +62,47 @@ TEST_F(WriterRewrite, AppendPutsNewEntriesFirstAndDropsReplacedNames) {
   reader.Close();
 }
 
+// Only names added since Open replace old entries: an old name held twice keeps
+// both entries through an unrelated append, and a new entry of that name drops both.
+TEST_F(WriterRewrite, AppendKeepsRepeatedOldNamesUnlessReplaced) {
+  {
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+    ASSERT_EQ(0, a.AddEntryToArchive(File("a.txt").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+    ASSERT_TRUE(ScratchFolder::WriteFile(File("a.txt"), "second a"));
+    ASSERT_EQ(0, a.AddEntryToArchive(File("a.txt").c_str(), ARC_COMPRESSION_NONE, 0, 0, nullptr));
+    ASSERT_EQ(0, a.AddEntryToArchive(File("b.txt").c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+    ASSERT_EQ(0, a.Close());
+  }
+  const std::vector<uint8_t> made = ReadAll(archive);
+  const DecodedArchive before = Decode(made);
+  ASSERT_TRUE(ScratchFolder::WriteFile(File("d.txt"), "new d"));
+  struct Case {
+    const char* added;
+    std::vector<std::u16string> names;
+  } cases[] = {
+      {"d.txt", {u"d.txt", u"a.txt", u"a.txt", u"b.txt"}},
+      {"a.txt", {u"a.txt", u"b.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.added);
+    ASSERT_TRUE(WriteAll(archive, made));
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_APPEND, nullptr));
+    ASSERT_EQ(0, a.AddEntryToArchive(File(c.added).c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+    ASSERT_EQ(0, a.Close());
+    DecodedArchive after = Decode(ReadAll(archive));
+    ASSERT_TRUE(after.ok) << after.error;
+    EXPECT_EQ(c.names, Names(after));
+    EXPECT_EQ(c.names.size(), after.count);
+    // The kept entries in their old order, each with its own fields.
+    for (size_t k = 1; k < after.central.size(); ++k) {
+      const size_t old = before.central.size() - (after.central.size() - k);
+      EXPECT_EQ(before.central[old].header, after.central[k].header) << k;
+    }
+  }
+}
+
 TEST_F(WriterRewrite, AppendWithNothingAddedLeavesTheArchiveAndReturnsOne) {
   CArchive2 a;
   ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_APPEND, nullptr));
