@@ -353,7 +353,18 @@ TEST_F(WriterAdd, WrongModesAndMissingPathsAreRefused) {
   ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, &progress));
   EXPECT_EQ(E_FAIL, reader.AddEntryToArchive(tree.c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
   EXPECT_TRUE(progress.HasError(ARC_ERROR_MODE));
+  EXPECT_EQ(E_FAIL, reader.IsSpaceForAddEntry(tree.c_str(), 0));
   reader.Close();
+
+  RecordingProgress deleting;
+  CArchive2 d;
+  ASSERT_EQ(0, d.Open(archive.c_str(), ARC_OPEN_DELETE, &deleting));
+  EXPECT_EQ(E_FAIL, d.AddEntryToArchive(tree.c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+  ASSERT_FALSE(deleting.errors.empty());
+  EXPECT_EQ(ARC_ERROR_MODE, deleting.errors.back().code);
+  EXPECT_EQ(u"AddEntryToArchive", deleting.errors.back().text);
+  EXPECT_EQ(E_FAIL, d.IsSpaceForAddEntry(tree.c_str(), 0));
+  EXPECT_EQ(1, d.Close());
 
   CArchive2 a;
   ASSERT_EQ(0, a.Open((dir / "other.ach").c_str(), ARC_OPEN_CREATE, &progress));
