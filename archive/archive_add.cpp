@@ -112,6 +112,12 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddEntryToArchive");
     return E_INVALIDARG;
   }
+  // zlib's scale is 0..9; the level is also stored in every header, so a value
+  // outside it is refused for stored entries too.
+  if (level > 9) {
+    ReportFailure(ARC_ERROR_INVALID_ARG, "AddEntryToArchive", static_cast<uint64_t>(level));
+    return E_INVALIDARG;
+  }
   // One walk serves the room check and the announced total (IsSpaceForAddEntry
   // and GetSizeAddEntry would walk the tree once each).
   uint64_t size = 0, count = 0;
@@ -140,8 +146,6 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
       progress_->BeginItem64(path, size);
     }
   }
-  // The level goes to zlib as it is and into every header, stored entries
-  // included; a level zlib refuses fails each deflated file (E_OUTOFMEMORY).
   addCompressionType_ = compression;
   addCompressionLevel_ = level;
   addFlags_ = flags;
@@ -318,10 +322,9 @@ struct CArchive2::WriterWork {
   uint8_t in[arc::kBlockSize];
   uint8_t out[kDeflateOutSize];
   z_stream stream = {};
-  bool haveStream = false;  // `stream` is initialised, for `streamLevel`
-  int streamLevel = 0;      // zlib's level (-1 is its default level)
+  int streamLevel = -1;  // level the stream was made for; -1 none
   ~WriterWork() {
-    if (haveStream) deflateEnd(&stream);
+    if (streamLevel >= 0) deflateEnd(&stream);
   }
 };
 
@@ -395,18 +398,16 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
   }
   const int level = static_cast<int>(header.compressionLevel);
   z_stream& stream = work->stream;
-  if (work->haveStream && work->streamLevel == level) {
+  if (work->streamLevel == level) {
     deflateReset(&stream);  // also after a file that failed half-way
   } else {
-    if (work->haveStream) deflateEnd(&stream);
-    work->haveStream = false;
+    if (work->streamLevel >= 0) deflateEnd(&stream);
+    work->streamLevel = -1;
     stream = z_stream{};
-    // A level outside zlib's scale fails here like a stream without memory.
     if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
       ReportFailure(ARC_ERROR_MEMORY, kStep);
       return E_OUTOFMEMORY;
     }
-    work->haveStream = true;
     work->streamLevel = level;
   }
   uint8_t* const in = work->in;
