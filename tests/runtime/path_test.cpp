@@ -385,6 +385,7 @@ TEST(ZoPathText, EllipsisKeepsTheTailAndNeverGrowsThePath) {
     EXPECT_EQ(plat::ToUtf8(String16(exact.data())), c.result) << c.path << " width " << c.width;
   }
   String16 text = U16(R"(C:\dir\file)");
+  g_measureCalls = 0;
   EXPECT_EQ(ZoCalcPathEllipsisEx(nullptr, text.data(), 1, FailingMeasure), 0);
   EXPECT_EQ(g_measureCalls, 1);
   EXPECT_EQ(plat::ToUtf8(text), R"(C:\dir\file)");
