@@ -266,14 +266,15 @@ ZoResult CArchive2::ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar*
 }
 
 ZoResult CArchive2::CheckReadable(const ArchiveDirectoryEntry& entry, const char* step) {
+  // The bytes are located first (a missing volume is reported as such); an
+  // unknown compression type then ends the file with E_NOTIMPL, which is the
+  // caller's to report: it has no error event of its own.
   const uint32_t type = entry.record.compressionType;
-  if (type != ARC_COMPRESSION_NONE && type != ARC_COMPRESSION_ZIP) {
-    ReportFailure(ARC_ERROR_MODE, step, entry.name.c_str());
-    return E_NOTIMPL;
-  }
-  return EntryStream::Locate(*this, entry, EntryStream::Mode::kDecode, step,
-                             type == ARC_COMPRESSION_NONE ? "ExtractInternalNoCompression"
-                                                          : "ExtractInternalZipCompression");
+  const ZoResult r = EntryStream::Locate(*this, entry, EntryStream::Mode::kDecode, step,
+                                         type == ARC_COMPRESSION_NONE ? "ExtractInternalNoCompression"
+                                                                      : "ExtractInternalZipCompression");
+  if (r < 0) return r;
+  return type == ARC_COMPRESSION_NONE || type == ARC_COMPRESSION_ZIP ? 0 : E_NOTIMPL;
 }
 
 ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination) {
@@ -345,7 +346,7 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
     out = plat::File::CreateNoFollow(target.c_str());
   }
   if (!out) {
-    ReportFailure(ARC_ERROR_CREATE, step, target.c_str());
+    ReportFailure(ARC_ERROR_CREATE, step);
     return ARC_E_OPEN_FAILED;
   }
   const std::u16string& written = sibling.empty() ? target : sibling;
@@ -381,14 +382,14 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
                        totals.produced == record.uncompressedSize;
   if (!checked && !sibling.empty()) {
     dropSibling();
-    ReportFailure(ARC_ERROR_CRC, step, entry.name.c_str());
+    ReportFailure(ARC_ERROR_CRC, step);
     return ARC_E_CHECK;
   }
   const ZoFileTime time = record.fileTime;
   out.SetTimes(&time, &time, &time);
   if (!out.Close()) {
     if (!sibling.empty()) plat::DeleteFile(sibling.c_str());
-    ReportFailure(ARC_ERROR_WRITE, step, target.c_str());
+    ReportFailure(ARC_ERROR_WRITE, step);
     return ARC_E_WRITE;
   }
   uint32_t mode = 0;
@@ -400,14 +401,14 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
     if (!plat::MoveFile(sibling.c_str(), target.c_str(), true)) {
       plat::SetAttributes(target.c_str(), existing);
       plat::DeleteFile(sibling.c_str());
-      ReportFailure(ARC_ERROR_CREATE, step, target.c_str());
+      ReportFailure(ARC_ERROR_CREATE, step);
       return ARC_E_OPEN_FAILED;
     }
   }
   // A new file already carries the archive bit alone; other attributes are set.
   if (record.attributes != ZO_ATTR_ARCHIVE) plat::SetAttributes(target.c_str(), record.attributes);
   if (!checked) {
-    ReportFailure(ARC_ERROR_CRC, step, entry.name.c_str());
+    ReportFailure(ARC_ERROR_CRC, step);
     return ARC_E_CHECK;
   }
   return 0;

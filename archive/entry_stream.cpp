@@ -64,7 +64,7 @@ ZoResult EntryStream::Locate(CArchive2& archive, const ArchiveDirectoryEntry& en
   if (toRead == 0) return 0;
   uint64_t offset = 0;
   if (!record.DataOffset(&offset)) {
-    archive.ReportFailure(ARC_ERROR_READ, step, entry.name.c_str());
+    archive.ReportFailure(ARC_ERROR_READ, step);
     return ARC_E_READ;
   }
   VolumeReader reader(archive, offset, locateStep, step);
@@ -77,11 +77,10 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
   ExtractWork& work = *archive.work_;
   CZoArchiveProgress* progress = archive.progress_;
   const arc::CentralDirectoryEntry& record = entry.record;
-  const ZoChar* name = entry.name.c_str();
 
   uint64_t offset = 0;
   if (!record.DataOffset(&offset)) {
-    archive.ReportFailure(ARC_ERROR_READ, step, name);
+    archive.ReportFailure(ARC_ERROR_READ, step);
     return ARC_E_READ;
   }
   VolumeReader reader(archive, offset, locateStep, step);
@@ -98,7 +97,7 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
       remaining -= n;
       if (mode == Mode::kDecode) {
         if (!sink.Put(in, n)) {
-          archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+          archive.ReportFailure(ARC_ERROR_WRITE, step);
           return ARC_E_WRITE;
         }
         totals->crcWritten = Crc(totals->crcWritten, in, n);
@@ -119,12 +118,12 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
   if (!work.streamReady) {
     z = z_stream();
     if (inflateInit2(&z, -15) != Z_OK) {
-      archive.ReportFailure(ARC_ERROR_MEMORY, step, name);
+      archive.ReportFailure(ARC_ERROR_MEMORY, step);
       return E_OUTOFMEMORY;
     }
     work.streamReady = true;
   } else if (inflateReset(&z) != Z_OK) {
-    archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+    archive.ReportFailure(ARC_ERROR_WRITE, step);
     return ARC_E_WRITE;
   }
   z.next_in = in;
@@ -145,7 +144,7 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
     z.avail_out = static_cast<uInt>(ExtractWork::kOutputSize);
     const int status = inflate(&z, Z_NO_FLUSH);
     if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
-      archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+      archive.ReportFailure(ARC_ERROR_WRITE, step);
       return ARC_E_WRITE;
     }
     const size_t have = ExtractWork::kOutputSize - z.avail_out;
@@ -155,14 +154,14 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
       const size_t take = static_cast<size_t>(std::min<uint64_t>(have, room));
       if (take > 0) {
         if (!sink.Put(out, take)) {
-          archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+          archive.ReportFailure(ARC_ERROR_WRITE, step);
           return ARC_E_WRITE;
         }
         totals->crcWritten = Crc(totals->crcWritten, out, take);
         totals->produced += take;
       }
       if (take < have) {
-        archive.ReportFailure(ARC_ERROR_CRC, step, name);
+        archive.ReportFailure(ARC_ERROR_CRC, step);
         return ARC_E_CHECK;
       }
       if (progress) {
@@ -173,7 +172,7 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
     if (status == Z_STREAM_END) return 0;
     // No progress possible and no input left: the stream is cut short.
     if (status == Z_BUF_ERROR && have == 0 && z.avail_in == 0 && remaining == 0) {
-      archive.ReportFailure(ARC_ERROR_WRITE, step, name);
+      archive.ReportFailure(ARC_ERROR_WRITE, step);
       return ARC_E_WRITE;
     }
   }
