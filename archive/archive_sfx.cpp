@@ -28,6 +28,12 @@ plat::StringView16 StoredFilePart(const ZoChar* stored) {
   return cut == plat::StringView16::npos ? text : text.substr(cut + 1);
 }
 
+// Whether two file names name the same file (letters compared without regard to
+// ASCII case where the file system does so).
+bool SameFileName(plat::StringView16 a, plat::StringView16 b) {
+  return plat::kSeparator == u'/' ? a == b : plat::EqualsNoCase(a, b);
+}
+
 // The number k that a file called `fileName` would carry as a volume of the set
 // named `storedName` (stem, k in decimal, extension; letters compared without
 // regard to ASCII case); 0 when the name is no volume name of the set.
@@ -157,9 +163,12 @@ ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, 
   if (r < 0) return copyFailed(r);
   Status(ARC_EVENT_DONE);
 
-  // A single file records the path it was made from; a set keeps the name its
-  // volumes are called after.
-  if (volumeCount_ <= 1) plat::CopyTruncated(storedName_, arc::kNameCapacity, archivePath_);
+  // The package records the full path it was made from; readers and the copy of
+  // the volumes take only its file part. Only a set whose main file has been
+  // renamed since the split keeps its stored name: its volumes carry that name,
+  // and the renamed path would point to volumes that do not exist.
+  if (volumeCount_ <= 1 || SameFileName(StoredFilePart(storedName_), StoredFilePart(archivePath_)))
+    plat::CopyTruncated(storedName_, arc::kNameCapacity, archivePath_);
   writePos_ = archiveBytes;
   base_ = stubSize;
   return AddEndOfCentralDir(end_.centralOffset);

@@ -94,6 +94,67 @@ TEST_F(WriterShape, CreateSeaPutsTheStubInFrontAndSplitSeaTakesItOff) {
   a.Close();
 }
 
+// The package records the full path of the archive it is made from, a split one
+// included; only a set whose main file was renamed after the split keeps the name
+// its volumes carry. Either way the package reads as a whole with the volumes
+// copied beside it.
+TEST_F(WriterShape, CreateSeaRecordsThePathItIsMadeFrom) {
+  const std::u16string sep(1, plat::kSeparator);
+  struct Case {
+    const char* what;
+    int64_t volumeSize;  // 0: not split
+    const char16_t* mainName;
+    bool keepsSetName;
+  } cases[] = {
+      {"plain archive", 0, u"pack.ach", false},
+      {"set", 40000, u"pack.ach", false},
+      {"set with its main file renamed", 40000, u"renamed.ach", true},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::u16string folder = dir / ("case" + std::to_string(++n));
+    ASSERT_TRUE(plat::CreateDirectory(folder.c_str()));
+    const std::u16string main = folder + sep + u"pack.ach";
+    ASSERT_TRUE(WriteAll(main, plain));
+    uint32_t volumes = 1;
+    if (c.volumeSize > 0) {
+      CArchive2 a;
+      ASSERT_EQ(0, a.Open(main.c_str(), ARC_OPEN_MULTIVOL, nullptr));
+      ASSERT_EQ(0, a.SplitArchive(c.volumeSize, 0));
+      ASSERT_EQ(0, a.Close());
+      volumes = Decode(ReadAll(main), false).volumeCount;
+      ASSERT_GE(volumes, 2u);
+    }
+    const std::u16string input = folder + sep + c.mainName;
+    if (input != main) {
+      ASSERT_TRUE(plat::MoveFile(main.c_str(), input.c_str(), false));
+    }
+    const std::u16string out = folder + sep + u"out";
+    ASSERT_TRUE(plat::CreateDirectory(out.c_str()));
+    const std::u16string sea = out + sep + u"setup.exe";
+    {
+      CArchive2 a;
+      ASSERT_EQ(0, a.Open(input.c_str(), ARC_OPEN_SEA, nullptr));
+      ASSERT_EQ(0, a.CreateSEA(sea.c_str(), stub.c_str(), 0));
+      EXPECT_EQ(0, a.Close());
+    }
+    const DecodedArchive s = Decode(ReadAll(sea), false);
+    ASSERT_TRUE(s.ok) << s.error;
+    EXPECT_EQ(c.keepsSetName ? std::u16string(u"pack.ach") : input, s.storedName);
+    EXPECT_EQ(volumes, s.volumeCount);
+    for (uint32_t k = 2; k <= volumes; ++k) {
+      const std::u16string name = u"pack" + plat::U16(std::to_string(k)) + u".ach";
+      EXPECT_EQ(ReadAll(folder + sep + name), ReadAll(out + sep + name)) << k;
+    }
+    CArchive2 reader;
+    ASSERT_EQ(0, reader.Open(sea.c_str(), ARC_OPEN_READ, nullptr));
+    EXPECT_EQ(static_cast<int>(volumes), reader.GetMultiVolumeStatus());
+    EXPECT_EQ(0, reader.VerifyAll());
+    reader.Close();
+  }
+}
+
 TEST_F(WriterShape, SplitSeaWritesOnlyIntoTheChosenFolder) {
   DecodedArchive p = Decode(plain);
   std::vector<uint8_t> withStub(5000, 'S');
