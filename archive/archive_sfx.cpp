@@ -151,15 +151,17 @@ ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, 
   }
   ZoResult r = BlockCopy(stub, 0, stubSize, outFile_, 0);
   if (r < 0) return copyFailed(r);
-  // The archive part starts at the opened file's base: an input that already has
-  // a stub gets the new stub instead of two stubs with wrong offsets.
+  // The archive part starts at the opened file's base as loaded (base_ is the
+  // package's once a CreateSEA has succeeded): an input that already has a stub
+  // gets the new stub instead of two stubs with wrong offsets, and a second
+  // package made by the same object reads the same archive bytes as the first.
   const uint64_t archiveBytes = end_.centralOffset + end_.centralSize;
   if (progress_) {
     progress_->ReportStatus(ARC_EVENT_DONE);
     progress_->BeginItem64(u"Archive Entries", end_.centralOffset);
     progress_->ReportStatus(ARC_EVENT_COPY_PHASE);
   }
-  r = BlockCopy(file_, base_, archiveBytes, outFile_, stubSize);
+  r = BlockCopy(file_, end_.base, archiveBytes, outFile_, stubSize);
   if (r < 0) return copyFailed(r);
   Status(ARC_EVENT_DONE);
 

@@ -94,6 +94,29 @@ TEST_F(WriterShape, CreateSeaPutsTheStubInFrontAndSplitSeaTakesItOff) {
   a.Close();
 }
 
+// Every package an open archive makes is the stub followed by the archive and an
+// end record with the stub's size as base, byte for byte, however many it makes.
+TEST_F(WriterShape, CreateSeaMakesEveryPackageFromTheSameArchive) {
+  const DecodedArchive p = Decode(plain);
+  const std::vector<uint8_t> body = WithEndRecord(plain, p, 0, archive);
+  const std::string stubs[] = {std::string(5000, 'S'), std::string(1, 'T'), Noise(200000, 3)};
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_SEA, nullptr));
+  int n = 0;
+  for (const std::string& stubBytes : stubs) {
+    SCOPED_TRACE(stubBytes.size());
+    const std::u16string stubFile = dir / ("stub" + std::to_string(++n) + ".exe");
+    const std::u16string sea = dir / ("setup" + std::to_string(n) + ".exe");
+    ASSERT_TRUE(ScratchFolder::WriteFile(stubFile, stubBytes));
+    ASSERT_EQ(0, a.CreateSEA(sea.c_str(), stubFile.c_str(), 0));
+    std::vector<uint8_t> expected(stubBytes.begin(), stubBytes.end());
+    const std::vector<uint8_t> archivePart = WithEndRecord(body, p, stubBytes.size(), archive);
+    expected.insert(expected.end(), archivePart.begin(), archivePart.end());
+    EXPECT_EQ(expected, ReadAll(sea));
+  }
+  EXPECT_EQ(0, a.Close());
+}
+
 // The package records the full path of the archive it is made from, a split one
 // included; only a set whose main file was renamed after the split keeps the name
 // its volumes carry. Either way the package reads as a whole with the volumes
