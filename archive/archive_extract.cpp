@@ -267,8 +267,8 @@ ZoResult CArchive2::ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar*
 
 ZoResult CArchive2::CheckReadable(const ArchiveDirectoryEntry& entry, const char* step) {
   // The bytes are located first (a missing volume is reported as such); an
-  // unknown compression type then ends the file with E_NOTIMPL, which is the
-  // caller's to report: it has no error event of its own.
+  // unknown compression type then ends the file with E_NOTIMPL, which only the
+  // result reports (it has no error event).
   const uint32_t type = entry.record.compressionType;
   const ZoResult r = EntryStream::Locate(*this, entry, EntryStream::Mode::kDecode, step,
                                          type == ARC_COMPRESSION_NONE ? "ExtractInternalNoCompression"
