@@ -249,8 +249,9 @@ class CArchive2 {
   ZoResult CheckNamesBeforeExtract(const std::vector<int>& indexes, const ZoChar* destination, const char* step);
   ZoResult ExtractOne(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
   ZoResult MakeFolderEntry(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
-  // E_NOTIMPL for an unknown compression type, else whether the entry's stored
-  // bytes can be located (a missing volume: ARC_E_VOLUME_NOT_FOUND). Reported under `step`.
+  // Whether the entry's stored bytes can be located (a missing volume:
+  // ARC_E_VOLUME_NOT_FOUND, reported under `step`), then E_NOTIMPL for an unknown
+  // compression type, which the result alone reports.
   ZoResult CheckReadable(const ArchiveDirectoryEntry& entry, const char* step);
   ZoResult ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
 
