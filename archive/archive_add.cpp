@@ -261,12 +261,13 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   static_assert(arc::local::kCrcUncompressed == arc::local::kCrcCompressed + 4 &&
                     arc::local::kCompressedSize == arc::local::kCrcCompressed + 8,
                 "the patched fields are contiguous");
-  if (!Out().Seek(static_cast<int64_t>(base_ + localOffset + arc::local::kCrcCompressed), plat::SeekOrigin::Begin) ||
-      !Out().Write(patch, sizeof(patch)) ||
-      !Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin)) {
-    // The entry stays unlisted; the next record still goes after its data, where
-    // writePos_ says, and not over it from inside the header.
-    Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin);
+  const bool patched =
+      Out().Seek(static_cast<int64_t>(base_ + localOffset + arc::local::kCrcCompressed), plat::SeekOrigin::Begin) &&
+      Out().Write(patch, sizeof(patch));
+  // Back to the end of the data even when the patch failed: the entry then stays
+  // unlisted, and the next record goes where writePos_ says, not into this header.
+  const bool returned = Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin);
+  if (!patched || !returned) {
     ReportFailure(ARC_ERROR_WRITE, "AddFile");
     return ARC_E_WRITE;
   }

@@ -67,6 +67,10 @@ int IntegerToText(bool negative, uint64_t magnitude, ZoChar* out, bool group) {
 
 enum class FormatMode { Grouped, Decimal, GroupDecimal };
 
+// `value` in the notation "[-]digits[.digits]" as `format` lays it out; -1 when
+// it is not such a number or does not fit `capacity`.
+int FormatNumberView(plat::StringView16 value, const ZoNumberFormat& format, ZoChar* out, int capacity);
+
 int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode, int digits) {
   if (!out || capacity <= 0) return 0;
   Writer w{out, static_cast<size_t>(capacity)};
@@ -86,18 +90,10 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
   }
   // Spaces after the number (a left-justified "$-8d" pads on the right) are not
   // part of it: the number is formatted and the spaces follow it unchanged.
-  size_t restLength = plat::Length(p);
+  const size_t restLength = plat::Length(p);
   size_t numberLength = restLength;
   while (numberLength > 0 && p[numberLength - 1] == u' ') --numberLength;
-  plat::String16 trimmed;
-  if (numberLength < restLength) {
-    try {
-      trimmed.assign(p, numberLength);
-    } catch (const std::bad_alloc&) {
-      numberLength = restLength;  // formatted as a whole: kept as it is below
-    }
-  }
-  const ZoChar* number = numberLength < restLength ? trimmed.c_str() : p;
+  const plat::StringView16 number(p, numberLength);
   const ZoInternationals* r = ZoGetInternationals();
   ZoNumberFormat format;
   format.leadingZero = r->leadingZero;
@@ -107,10 +103,10 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
   format.decimalSeparator = r->decimalSeparatorLength > 0 ? r->decimalSeparator : u".";
   format.grouping = r->grouping;
   const ZoChar* lastPoint = nullptr;
-  for (const ZoChar* q = number; *q; ++q) {
+  for (const ZoChar* q = p; q < p + numberLength; ++q) {
     if (*q == u'.') lastPoint = q;
   }
-  const uint32_t counted = lastPoint ? static_cast<uint32_t>(plat::Length(lastPoint + 1)) : 0;
+  const uint32_t counted = lastPoint ? static_cast<uint32_t>(p + numberLength - (lastPoint + 1)) : 0;
   switch (mode) {
     case FormatMode::Grouped:
       format.fractionDigits = 0;
@@ -125,7 +121,7 @@ int FormatInLocale(const ZoChar* in, ZoChar* out, int capacity, FormatMode mode,
       break;
   }
   const size_t room = w.capacity - w.length;
-  const int n = ZoFormatNumberText(number, format, out + w.length, static_cast<int>(room));
+  const int n = FormatNumberView(number, format, out + w.length, static_cast<int>(room));
   if (n < 0) {
     // Not a number after all, or no room: keep the rest as it was rather than lose it.
     w.Put(p);
@@ -227,21 +223,22 @@ int ZoLongLongToText(int64_t value, ZoChar* out, bool group) {
 
 namespace {
 
-int FormatNumberText(const ZoChar* value, const ZoNumberFormat& format, ZoChar* out, int capacity) {
-  const ZoChar* p = value;
-  const bool negative = *p == u'-';
+int FormatNumberText(plat::StringView16 value, const ZoNumberFormat& format, ZoChar* out, int capacity) {
+  const ZoChar* p = value.data();
+  const ZoChar* const end = p + value.size();
+  const bool negative = p < end && *p == u'-';
   if (negative) ++p;
   const ZoChar* intStart = p;
-  while (IsDigit(*p)) ++p;
+  while (p < end && IsDigit(*p)) ++p;
   const size_t intLength = static_cast<size_t>(p - intStart);
   const ZoChar* fracStart = p;
   size_t fracLength = 0;
-  if (*p == u'.') {
+  if (p < end && *p == u'.') {
     fracStart = ++p;
-    while (IsDigit(*p)) ++p;
+    while (p < end && IsDigit(*p)) ++p;
     fracLength = static_cast<size_t>(p - fracStart);
   }
-  if (*p != 0 || intLength + fracLength == 0) return -1;
+  if (p != end || intLength + fracLength == 0) return -1;
   const size_t digits = format.fractionDigits;
   if (digits > 4096 || intLength > 4096) return -1;
 
@@ -325,17 +322,25 @@ int FormatNumberText(const ZoChar* value, const ZoNumberFormat& format, ZoChar* 
   return static_cast<int>(w.length);
 }
 
-}  // namespace
-
-int ZoFormatNumberText(const ZoChar* value, const ZoNumberFormat& format, ZoChar* out, int capacity) {
+int FormatNumberView(plat::StringView16 value, const ZoNumberFormat& format, ZoChar* out, int capacity) {
   if (out && capacity > 0) out[0] = 0;
-  if (!value || !out || capacity <= 0) return -1;
+  if (!out || capacity <= 0) return -1;
   try {
     return FormatNumberText(value, format, out, capacity);
   } catch (const std::bad_alloc&) {
     out[0] = 0;
     return -1;
   }
+}
+
+}  // namespace
+
+int ZoFormatNumberText(const ZoChar* value, const ZoNumberFormat& format, ZoChar* out, int capacity) {
+  if (!value) {
+    if (out && capacity > 0) out[0] = 0;
+    return -1;
+  }
+  return FormatNumberView(plat::StringView16(value), format, out, capacity);
 }
 
 int ZoFormatNumber(const ZoChar* in, ZoChar* out, int capacity) {
