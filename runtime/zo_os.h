@@ -53,7 +53,9 @@ inline constexpr uint32_t ZO_CPU_SSE3 = 0x1000;
 // Detected once per process (ZoKernel_Startup does it first). When SSE2 is
 // usable, detection also sets flush-to-zero and denormals-are-zero in the SSE
 // control register of the thread that detects (the start-up thread): that
-// thread then computes with tiny numbers flushed to zero.
+// thread then computes with tiny numbers flushed to zero (and so do threads it
+// starts later on systems where a new thread inherits the register, as on Linux;
+// a new Windows thread starts with the default).
 uint32_t ZoGetCPUSupport(uint32_t mask);
 
 // The mask for a processor description: the bit table above. SSE, SSE2 and SSE3

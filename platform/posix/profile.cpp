@@ -125,6 +125,7 @@ bool FindProfileValue(const std::string& text, const std::string& section, const
     const std::string line = Trimmed(raw);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
+      if (inSection) return false;  // only the first section of that name counts
       const size_t close = line.find(']');
       inSection = SameName(Trimmed(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)),
                            section);
