@@ -3,6 +3,7 @@
 
 #include "platform/system_info.h"
 
+#include <new>
 #include <string>
 
 #include "platform/processor_x86.h"
@@ -117,9 +118,15 @@ bool GetSystemModuleVersion(const ZoChar* name, uint32_t* major, uint32_t* minor
   wchar_t folder[MAX_PATH];
   const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return false;
-  std::wstring path(folder, length);
-  path += L'\\';
-  path += Wide(name);
+  std::wstring path;
+  try {
+    path.assign(folder, length);
+    path += L'\\';
+    path += Wide(name);
+  } catch (const std::bad_alloc&) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
   // The full path picks the file; the flags keep the modules it needs to the
   // system folder too (the fallback searches from the module's own folder).
   HMODULE module = LoadLibraryExW(path.c_str(), nullptr, kLoadLibrarySearchSystem32);
