@@ -11,6 +11,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include "platform/text.h"
 #include "platform/types.h"
 
 namespace plat {
@@ -53,5 +55,10 @@ uint32_t GetSystemDefaultLcid();
 // POSIX: the 8-bit text is UTF-8 (Utf8CharLength).
 size_t SystemCharLength(const char* text, size_t available);
 uint32_t GetUserDefaultLcid();
+
+// UTF-16 text in the system's 8-bit code page. Windows: the ANSI code page, a
+// character it cannot show becoming the code page's default character. POSIX:
+// UTF-8 (ToUtf8). Never fails; an empty text gives an empty string.
+std::string ToSystemCodePage(StringView16 text);
 
 }  // namespace plat

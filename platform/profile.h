@@ -1,11 +1,21 @@
-// Stored per-machine or per-user settings: 32-bit numbers under a key path.
+// Stored settings: 32-bit numbers under a key path, and the user's profile.
 //
+// Settings numbers:
 // Windows: the registry value `name` (REG_DWORD) of HKEY_LOCAL_MACHINE\`key`;
 // the key is created when absent. POSIX: a small settings file of the user,
 // $XDG_CONFIG_HOME/orvande/settings.ini (or ~/.config/orvande/settings.ini),
 // holding "[key]" sections of "name=value" lines; it is rewritten whole through a
 // temporary file and a rename, so a crash never leaves half a file.
 // Key paths use '\' between their parts on every OS ("Software\Vendor\App\1.0\Lang").
+//
+// The user's profile: "[section]" and "key=value" lines read with the rules of
+// GetProfileStringW (sections and keys without regard to ASCII case, blanks
+// around keys and values dropped, one pair of enclosing quotes removed from a
+// value, the first matching section and key win). Windows: the user's WIN.INI,
+// read with GetProfileStringW and GetProfileIntW. POSIX: a UTF-8 file standing
+// for it, named by the environment variable ORV_USER_PROFILE when set, else
+// $XDG_CONFIG_HOME/orvande/profile.ini (or ~/.config/orvande/profile.ini); lines
+// starting with ';' are comments, and a missing file is an empty profile.
 #pragma once
 #include <cstdint>
 #include "platform/types.h"
@@ -21,5 +31,19 @@ void SetSettingsFolder(const ZoChar* folder);
 bool ReadSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t* value);
 // False when the setting cannot be stored (LastError set).
 bool WriteSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t value);
+
+// The text of `key` in `section`, or `defaultValue` (null: "") when the key is
+// absent, cut to capacity - 1 units and terminated; returns the units written
+// without the terminator (0 with nothing written when capacity is 0).
+uint32_t GetUserProfileString(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
+                              ZoChar* out, uint32_t capacity);
+// The number at the start of the key's text (blanks, an optional sign, decimal
+// digits; GetProfileIntW's reading on Windows); `defaultValue` when the key is
+// absent or empty, 0 when its text starts with no number.
+int32_t GetUserProfileInt(const ZoChar* section, const ZoChar* key, int32_t defaultValue);
+// Reads the profile from the INI file `path` instead (Windows: through
+// GetPrivateProfileStringW, so `path` should be a full path); null restores the
+// user's profile. Lets tests and tools use a profile of their own. Thread-safe.
+void SetUserProfileFile(const ZoChar* path);
 
 }  // namespace plat

@@ -1,11 +1,13 @@
 // POSIX back end: holds only code valid on every POSIX system.
 // The settings file is small; every write reads it whole, changes one line and
-// replaces it through a temporary file and rename(2).
+// replaces it through a temporary file and rename(2). The user's profile is read
+// whole on every query (it is read rarely: the debug log reads it once).
 #include "platform/profile.h"
 
 #include <unistd.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -21,13 +23,32 @@ namespace {
 
 std::string gFolderOverride;  // set by SetSettingsFolder; main thread only
 
-std::string ConfigFolder() {
-  if (!gFolderOverride.empty()) return gFolderOverride;
+// The profile file set by SetUserProfileFile (empty: none), under its lock.
+std::mutex gProfileLock;
+std::string gProfileOverride;
+
+std::string UserConfigFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg == '/') return std::string(xdg) + "/orvande";
   const char* home = std::getenv("HOME");
   if (home && *home == '/') return std::string(home) + "/.config/orvande";
   return std::string();
+}
+
+std::string ConfigFolder() {
+  if (!gFolderOverride.empty()) return gFolderOverride;
+  return UserConfigFolder();
+}
+
+std::string UserProfilePath() {
+  {
+    std::lock_guard<std::mutex> guard(gProfileLock);
+    if (!gProfileOverride.empty()) return gProfileOverride;
+  }
+  const char* named = std::getenv("ORV_USER_PROFILE");
+  if (named && *named) return named;
+  const std::string folder = UserConfigFolder();
+  return folder.empty() ? folder : folder + "/profile.ini";
 }
 
 bool ReadAll(const std::string& path, std::string* text) {
@@ -85,7 +106,96 @@ void Locate(const std::vector<std::string>& lines, const std::string& key, const
   }
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trimmed(const std::string& text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// The value of `key` in `section` of the profile text, by GetProfileStringW's
+// rules (see the header). False when the section or the key is absent.
+bool FindProfileValue(const std::string& text, const std::string& section, const std::string& key,
+                      std::string* value) {
+  const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  bool inSection = false;
+  for (const std::string& raw : SplitLines(bom ? text.substr(3) : text)) {
+    const std::string line = Trimmed(raw);
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      if (inSection) return false;  // only the first section of that name counts
+      const size_t close = line.find(']');
+      inSection = SameName(Trimmed(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)),
+                           section);
+      continue;
+    }
+    if (!inSection) continue;
+    const size_t eq = line.find('=');
+    if (!SameName(Trimmed(line.substr(0, eq)), key)) continue;
+    std::string found = eq == std::string::npos ? std::string() : Trimmed(line.substr(eq + 1));
+    if (found.size() >= 2 && (found[0] == '"' || found[0] == '\'') && found.back() == found[0]) {
+      found = found.substr(1, found.size() - 2);
+    }
+    *value = found;
+    return true;
+  }
+  return false;
+}
+
+// The profile value as UTF-16; false when absent or unreadable.
+bool ReadProfileValue(const ZoChar* section, const ZoChar* key, String16* value) {
+  if (!section || !key) return false;
+  const std::string path = UserProfilePath();
+  std::string text, found;
+  if (path.empty() || !ReadAll(path, &text)) return false;
+  if (!FindProfileValue(text, ToUtf8(section), ToUtf8(key), &found)) return false;
+  *value = FromUtf8(found);
+  return true;
+}
+
 }  // namespace
+
+void SetUserProfileFile(const ZoChar* path) {
+  std::string file = path ? ToUtf8(path) : std::string();
+  std::lock_guard<std::mutex> guard(gProfileLock);
+  gProfileOverride.swap(file);
+}
+
+uint32_t GetUserProfileString(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
+                              ZoChar* out, uint32_t capacity) {
+  if (!out || capacity == 0) return 0;
+  try {
+    String16 value;
+    if (!ReadProfileValue(section, key, &value)) value = defaultValue ? defaultValue : u"";
+    return static_cast<uint32_t>(CopyTruncated(out, capacity, value));
+  } catch (const std::bad_alloc&) {
+    SetLastError(kErrorNotEnoughMemory);
+    return static_cast<uint32_t>(CopyTruncated(out, capacity, defaultValue ? defaultValue : u""));
+  }
+}
+
+int32_t GetUserProfileInt(const ZoChar* section, const ZoChar* key, int32_t defaultValue) {
+  try {
+    String16 value;
+    if (!ReadProfileValue(section, key, &value) || value.empty()) return defaultValue;
+    size_t i = 0;
+    while (i < value.size() && (value[i] == u' ' || value[i] == u'\t')) ++i;
+    const bool negative = i < value.size() && value[i] == u'-';
+    if (i < value.size() && (value[i] == u'-' || value[i] == u'+')) ++i;
+    int64_t number = 0;
+    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
+      if (number <= INT32_MAX) number = number * 10 + (value[i] - u'0');
+    }
+    if (negative) number = -number;
+    if (number > INT32_MAX) return INT32_MAX;
+    if (number < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(number);
+  } catch (const std::bad_alloc&) {
+    return defaultValue;
+  }
+}
 
 void SetSettingsFolder(const ZoChar* folder) { gFolderOverride = folder ? ToUtf8(folder) : std::string(); }
 

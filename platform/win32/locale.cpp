@@ -22,4 +22,17 @@ size_t SystemCharLength(const char* text, size_t available) {
   return available >= 2 && IsDBCSLeadByte(static_cast<BYTE>(text[0])) ? 2 : 1;
 }
 
+std::string ToSystemCodePage(StringView16 text) {
+  std::string out;
+  if (text.empty() || text.size() > 0x7FFFFFFFu / 2) return out;
+  const int units = static_cast<int>(text.size());
+  const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return out;
+  out.resize(static_cast<size_t>(bytes));
+  const int wrote = WideCharToMultiByte(CP_ACP, 0, wide, units, out.data(), bytes, nullptr, nullptr);
+  out.resize(wrote > 0 ? static_cast<size_t>(wrote) : 0);
+  return out;
+}
+
 }  // namespace plat

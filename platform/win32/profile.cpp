@@ -2,6 +2,11 @@
 #include "platform/win32/windows_wrapper.h"
 
 #include "platform/profile.h"
+
+#include <mutex>
+#include <new>
+#include <string>
+
 #include "platform/win32/win32_util.h"
 
 namespace plat {
@@ -20,9 +25,56 @@ class ScopedKey {
   HKEY key_ = nullptr;
 };
 
+// The profile file set by SetUserProfileFile (empty: WIN.INI), under its lock.
+std::mutex gProfileLock;
+std::wstring gProfileOverride;
+
+std::wstring ProfileOverride() {
+  std::lock_guard<std::mutex> guard(gProfileLock);
+  return gProfileOverride;
+}
+
 }  // namespace
 
 void SetSettingsFolder(const ZoChar*) {}
+
+void SetUserProfileFile(const ZoChar* path) {
+  try {
+    std::wstring file = path ? std::wstring(Wide(path)) : std::wstring();
+    std::lock_guard<std::mutex> guard(gProfileLock);
+    gProfileOverride.swap(file);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+uint32_t GetUserProfileString(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
+                              ZoChar* out, uint32_t capacity) {
+  if (!out || capacity == 0) return 0;
+  const wchar_t* fallback = defaultValue ? Wide(defaultValue) : L"";
+  const DWORD size = capacity > 0x7FFFFFFFu ? 0x7FFFFFFFu : capacity;
+  // A null section or key would ask for the list of all sections or keys.
+  if (!section || !key) return static_cast<uint32_t>(CopyTruncated(out, size, Zo(fallback)));
+  try {
+    const std::wstring file = ProfileOverride();
+    if (!file.empty()) {
+      return GetPrivateProfileStringW(Wide(section), Wide(key), fallback, Wide(out), size, file.c_str());
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return GetProfileStringW(Wide(section), Wide(key), fallback, Wide(out), size);
+}
+
+int32_t GetUserProfileInt(const ZoChar* section, const ZoChar* key, int32_t defaultValue) {
+  if (!section || !key) return defaultValue;
+  try {
+    const std::wstring file = ProfileOverride();
+    if (!file.empty()) {
+      return static_cast<int32_t>(GetPrivateProfileIntW(Wide(section), Wide(key), defaultValue, file.c_str()));
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return static_cast<int32_t>(GetProfileIntW(Wide(section), Wide(key), defaultValue));
+}
 
 bool ReadSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t* value) {
   if (!key || !value) return false;
