@@ -218,13 +218,21 @@ ZoResult DecodeBody(DecodeJob* job) {
     if (depth < 8) png_set_expand(png);
     png_set_gray_to_rgb(png);
   }
-  // A palette with tRNS is expanded here after the index check, not by
-  // png_set_expand (which would hide indices beyond the palette); the colours
-  // are the palette as libpng leaves it after png_read_update_info, gamma
-  // corrected like its own expansion.
-  if (colourType == PNG_COLOR_TYPE_PALETTE && (transparent || depth == 1)) png_set_packing(png);
+  // A palette with tRNS is expanded here, after the index check, rather than by
+  // png_set_expand, which would hide indices beyond the palette (as opaque
+  // black); the result is byte for byte libpng's. With a gamma, libpng's
+  // expansion also gamma-corrects the colours, so it does the work then, and
+  // such indices go unnoticed (they are still read safely: libpng's palette
+  // always has 256 entries).
+  const bool palette = colourType == PNG_COLOR_TYPE_PALETTE;
+  const bool expandHere = palette && transparent && !hasGamma;
+  const bool expandByLibpng = palette && transparent && hasGamma;
+  if (expandByLibpng) png_set_expand(png);
+  if (palette && (expandHere || depth == 1)) png_set_packing(png);
   if (depth == 16) png_set_swap(png);
-  if (colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
+  if (colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_RGB_ALPHA || expandByLibpng) {
+    png_set_bgr(png);
+  }
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
   if (png_get_rowbytes(png, info) > stride) png_error(png, "decoded row longer than the bitmap row");
@@ -238,7 +246,7 @@ ZoResult DecodeBody(DecodeJob* job) {
   // packing, else the file's packed indices).
   png_colorp plte = nullptr;
   int entries = 0;
-  if (colourType == PNG_COLOR_TYPE_PALETTE) {
+  if (palette && !expandByLibpng) {
     if (!png_get_PLTE(png, info, &plte, &entries) || !plte) png_error(png, "no palette");
     const uint32_t indexBits = depth == 8 || depth == 1 || transparent ? 8u : static_cast<uint32_t>(depth);
     for (png_uint_32 y = 0; y < height; ++y) {
@@ -260,7 +268,7 @@ ZoResult DecodeBody(DecodeJob* job) {
     } else if (pixelType == ZO_PIXEL_BGRA64 &&
                (colourType == PNG_COLOR_TYPE_RGB || (colourType == PNG_COLOR_TYPE_GRAY && transparent))) {
       WidenRow16(row, width, transparent, *key, grey);
-    } else if (colourType == PNG_COLOR_TYPE_PALETTE && transparent) {
+    } else if (expandHere) {
       ExpandPaletteRow(row, width, plte, alphas, alphaCount);
     } else if (pixelType == ZO_PIXEL_INDEX4 && depth == 2) {
       WidenIndices2To4(row, width);

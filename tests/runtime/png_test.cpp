@@ -220,7 +220,7 @@ Bytes ExpectedDib(const Picture& p) {
         const uint32_t full = d == 16 ? 0xFFFF : 0xFF;
         if (ct == PNG_COLOR_TYPE_PALETTE) {
           const png_color& c = p.palette[s(0)];
-          red = c.red, green = c.green, blue = c.blue;
+          red = g8(c.red), green = g8(c.green), blue = g8(c.blue);
           alpha = s(0) < p.alphas.size() ? p.alphas[s(0)] : 255;
         } else if (ct == PNG_COLOR_TYPE_GRAY || ct == PNG_COLOR_TYPE_GRAY_ALPHA) {
           const uint32_t v = d < 8 ? s(0) * 255 / max : s(0);
@@ -289,10 +289,12 @@ TEST(PngLoad, EveryFormatGivesTheDibComputedFromItsSamples) {
 }
 
 TEST(PngLoad, GammaCorrectsSamplesForTheScreenAndPalettesByTheirOwnRule) {
-  for (int colourType : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_PALETTE}) {
-    Picture p = MakePicture(colourType, 8, false, false);
+  const Format formats[] = {
+      {PNG_COLOR_TYPE_RGB, 8, false}, {PNG_COLOR_TYPE_PALETTE, 8, false}, {PNG_COLOR_TYPE_PALETTE, 4, true}};
+  for (const Format& f : formats) {
+    Picture p = MakePicture(f.colourType, f.depth, f.trns, false);
     p.gammaFixed = 50000;  // file gamma 0.5
-    SCOPED_TRACE(colourType);
+    SCOPED_TRACE(f.colourType);
     ZoBitmapInfoHeader* dib = nullptr;
     ASSERT_EQ(Decode(Encode(p), &dib), S_OK);
     EXPECT_EQ(DibBytes(dib), ExpectedDib(p));
