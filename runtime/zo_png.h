@@ -22,9 +22,11 @@
 // (0x8004E007) the file cannot be opened; ZO_E_BAD_FORMAT (0x8004E00B) not a PNG
 // signature (or fewer than 8 bytes in a file); ZO_E_RESOURCE_NOT_FOUND
 // (0x8004E00E) no resource under type 32 nor "BINARY", or an empty one; E_FAIL
-// any damage found while decoding (truncated data, bad CRC, bad chunk lengths, a
-// palette index beyond the palette), an unsupported format or a picture beyond
-// the limits; E_OUTOFMEMORY. On every failure *dib is null and nothing is kept.
+// any damage found while decoding (truncated data, a bad CRC in any chunk, bad
+// chunk lengths, a palette index beyond the palette - except in a picture with
+// both tRNS and gAMA, whose expansion libpng does and which shows such pixels
+// opaque black), an unsupported format or a picture beyond the limits;
+// E_OUTOFMEMORY. On every failure *dib is null and nothing is kept.
 //
 // No shared state: the routines may run on any thread.
 #pragma once
