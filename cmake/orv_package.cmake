@@ -23,8 +23,9 @@ target_include_directories(orv_shared INTERFACE $<BUILD_INTERFACE:${PROJECT_SOUR
 if(NOT WIN32)
   find_package(Threads REQUIRED)  # imported targets are scoped to the folder that found them
 endif()
-# The modules' own link dependencies (zlib, threads, Windows system libraries).
+# The modules' own link dependencies (zlib, libpng, threads, Windows system libraries).
 target_link_libraries(orv_shared PRIVATE $<TARGET_PROPERTY:orv_archive,INTERFACE_LINK_LIBRARIES>
+                                         $<TARGET_PROPERTY:orv_runtime,INTERFACE_LINK_LIBRARIES>
                                          $<TARGET_PROPERTY:orv_platform,INTERFACE_LINK_LIBRARIES>)
 
 if(WIN32)

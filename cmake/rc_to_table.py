@@ -10,7 +10,8 @@ executable's built-in resources; --blob writes the bare image (a POSIX language
 module, "*.LNG").
 
 Understood: LANGUAGE statements (numbers or the LANG_*/SUBLANG_* names below),
-STRINGTABLE blocks, custom resources "ID TYPE "file"" (TYPE a number or RCDATA),
+STRINGTABLE blocks, custom resources "ID TYPE "file"" (ID and TYPE numbers, RCDATA
+or names such as BINARY, stored upper-cased as the resource compiler does),
 #include "file" of further scripts (relative to the including file), // and /* */
 comments, #pragma code_page (the scripts are UTF-8). Other statements with a
 BEGIN ... END (or { ... }) body (dialogs, menus, version blocks) are skipped:
@@ -31,6 +32,7 @@ TYPE_NAMES = {"RCDATA": 10}
 SKIPPED_BLOCKS = {"DIALOG", "DIALOGEX", "MENU", "MENUEX", "VERSIONINFO", "ACCELERATORS"}
 STRING_TYPE = 6
 MAGIC = b"ORVRES1\0"
+NAME_FLAG = 0x80000000  # a type or name field with this bit holds the offset of a name record
 
 
 class RcError(Exception):
@@ -141,6 +143,16 @@ def parse_number(word, where, line):
         raise RcError(f"{where}:{line}: expected a number, found {word!r}")
 
 
+def parse_id_or_name(word, where, line):
+    """A number is an integer id; a word starting with a letter is a name."""
+    if word[:1].isalpha() or word[:1] == "_":
+        return word.upper()
+    value = parse_number(word, where, line)
+    if not 0 <= value <= 0xFFFF:
+        raise RcError(f"{where}:{line}: id {value} out of range")
+    return value
+
+
 def parse_lang_part(word, where, line):
     if word in LANG_NAMES:
         return LANG_NAMES[word]
@@ -220,11 +232,11 @@ class Script:
                     pos += 1
                 continue
             if kind == "word" and pos + 2 < len(tokens) and tokens[pos + 2][0] == "string":
-                ident = parse_number(value, where, line)
+                ident = parse_id_or_name(value, where, line)
                 type_word = tokens[pos + 1][1]
                 rtype = TYPE_NAMES.get(type_word)
                 if rtype is None:
-                    rtype = parse_number(type_word, where, line)
+                    rtype = parse_id_or_name(type_word, where, line)
                 source = os.path.join(os.path.dirname(path), tokens[pos + 2][1])
                 with open(source, "rb") as f:
                     self.custom[(rtype, ident, language)] = f.read()
@@ -248,7 +260,8 @@ class Script:
             result.append((STRING_TYPE, block, language, bytes(data)))
         for (rtype, ident, language), data in self.custom.items():
             result.append((rtype, ident, language, data))
-        result.sort(key=lambda e: e[:3])
+        # Integer ids before names, as in a module's resource directory.
+        result.sort(key=lambda e: tuple((isinstance(v, str), v) for v in e[:3]))
         return result
 
 
@@ -256,11 +269,25 @@ def build_image(entries):
     header = MAGIC + struct.pack("<I", len(entries))
     offset = len(header) + 20 * len(entries)
     table, payload = bytearray(), bytearray()
+    names = {}  # name -> offset of its record, each stored once
+
+    def field(value):
+        if isinstance(value, int):
+            return value
+        if value not in names:
+            while (offset + len(payload)) % 2:
+                payload.extend(b"\0")
+            units = value.encode("utf-16-le")
+            names[value] = offset + len(payload)
+            payload.extend(struct.pack("<H", len(units) // 2) + units)
+        return NAME_FLAG | names[value]
+
     for rtype, name, language, data in entries:
+        type_field, name_field = field(rtype), field(name)
         while (offset + len(payload)) % 4:
-            payload += b"\0"
-        table += struct.pack("<IIHHII", rtype, name, language, 0, offset + len(payload), len(data))
-        payload += data
+            payload.extend(b"\0")
+        table += struct.pack("<IIHHII", type_field, name_field, language, 0, offset + len(payload), len(data))
+        payload.extend(data)
     return header + bytes(table) + bytes(payload)
 
 

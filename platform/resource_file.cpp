@@ -21,6 +21,30 @@ constexpr size_t kEntryOffset = 12;
 constexpr size_t kEntrySize = 16;
 constexpr size_t kHeaderCount = 8;
 
+// A type or name field is an integer id or points at a name record that lies
+// wholly within the image.
+bool IsValidField(const uint8_t* bytes, size_t size, uint32_t field) {
+  if ((field & kResourceFileNameFlag) == 0) return field < 0x10000u;
+  const uint64_t offset = field & ~kResourceFileNameFlag;
+  if (offset > size || size - offset < 2) return false;
+  return Read16(bytes + offset) * uint64_t{2} <= size - offset - 2;
+}
+
+ZoChar FoldAscii(ZoChar c) { return (c >= u'a' && c <= u'z') ? static_cast<ZoChar>(c - 32) : c; }
+
+// Whether a field of a valid image stands for `wanted` (an id or a name).
+bool FieldMatches(const uint8_t* bytes, uint32_t field, const ZoChar* wanted) {
+  if (IsResourceId(wanted)) return field == static_cast<uint32_t>(reinterpret_cast<uintptr_t>(wanted));
+  if ((field & kResourceFileNameFlag) == 0) return false;
+  const uint8_t* record = bytes + (field & ~kResourceFileNameFlag);
+  const size_t count = Read16(record);
+  for (size_t i = 0; i < count; ++i) {
+    const ZoChar unit = Read16(record + 2 + 2 * i);
+    if (wanted[i] == 0 || FoldAscii(wanted[i]) != FoldAscii(unit)) return false;
+  }
+  return wanted[count] == 0;
+}
+
 }  // namespace
 
 bool IsValidResourceFile(const void* blob, size_t size) {
@@ -35,6 +59,9 @@ bool IsValidResourceFile(const void* blob, size_t size) {
     const uint64_t offset = Read32(e + kEntryOffset);
     const uint64_t length = Read32(e + kEntrySize);
     if (offset > size || length > size - offset) return false;
+    if (!IsValidField(bytes, size, Read32(e + kEntryType)) || !IsValidField(bytes, size, Read32(e + kEntryName))) {
+      return false;
+    }
   }
   return true;
 }
@@ -62,7 +89,7 @@ int CopyStringFromBlock(const ResourceData& block, uint32_t index, ZoChar* out, 
 
 namespace resfile {
 
-bool FindEntry(const void* blob, size_t size, uint32_t type, uint32_t name, int32_t language,
+bool FindEntry(const void* blob, size_t size, const ZoChar* type, const ZoChar* name, int32_t language,
                ResourceData* out) {
   if (!blob || size < kResourceFileHeaderSize) return false;
   const auto* bytes = static_cast<const uint8_t*>(blob);
@@ -71,7 +98,9 @@ bool FindEntry(const void* blob, size_t size, uint32_t type, uint32_t name, int3
   // reader independent of the writer's sort order.
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* e = bytes + kResourceFileHeaderSize + static_cast<size_t>(i) * kResourceFileEntrySize;
-    if (Read32(e + kEntryType) != type || Read32(e + kEntryName) != name) continue;
+    if (!FieldMatches(bytes, Read32(e + kEntryType), type) || !FieldMatches(bytes, Read32(e + kEntryName), name)) {
+      continue;
+    }
     if (language != kAnyLanguage && Read16(e + kEntryLanguage) != static_cast<uint32_t>(language)) continue;
     out->data = bytes + Read32(e + kEntryOffset);
     out->size = Read32(e + kEntrySize);

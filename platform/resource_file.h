@@ -13,8 +13,10 @@ namespace plat::resfile {
 inline constexpr int32_t kAnyLanguage = -1;
 
 // Finds the entry (type, name, language) of a valid image; false when absent.
-// The image must have passed IsValidResourceFile.
-bool FindEntry(const void* blob, size_t size, uint32_t type, uint32_t name, int32_t language,
+// `type` and `name` are integer ids or names (see ResourceId); names match
+// ignoring ASCII case, as the Windows loader matches them. The image must have
+// passed IsValidResourceFile.
+bool FindEntry(const void* blob, size_t size, const ZoChar* type, const ZoChar* name, int32_t language,
                ResourceData* out);
 
 }  // namespace plat::resfile

@@ -3,8 +3,8 @@
 //
 // Names and types follow the Windows convention: a value below 0x10000 passed as
 // a pointer is an integer id (see ResourceId); anything else is a terminated
-// UTF-16 name. Only integer ids are stored by the POSIX back end, so a lookup by
-// text name fails there.
+// UTF-16 name. Names are matched ignoring ASCII case (the resource compiler
+// stores them upper-cased) on every OS.
 //
 // Module handles: null is the running executable. On Windows a handle is an
 // HMODULE. On POSIX the executable's resources are the table the build generates
@@ -94,13 +94,17 @@ void RegisterBuiltinResources(const void* blob, size_t size);
 //   offset 0  8 bytes  magic "ORVRES1\0"
 //   offset 8  uint32   entry count N
 //   offset 12 N x 20-byte entries, sorted by (type, name, language):
-//               +0 uint32 type id, +4 uint32 name id, +8 uint16 language,
+//               +0 uint32 type, +4 uint32 name, +8 uint16 language,
 //               +10 uint16 zero, +12 uint32 data offset from the file start,
 //               +16 uint32 data size
 //   then the data. Every entry's data lies within the file.
+//   A type or name below 0x10000 is an integer id; one with bit 31 set
+//   (kResourceFileNameFlag) is a name: its low 31 bits are the file offset of a
+//   record of one uint16 count and that many UTF-16 units, within the file.
 inline constexpr char kResourceFileMagic[8] = {'O', 'R', 'V', 'R', 'E', 'S', '1', '\0'};
 inline constexpr size_t kResourceFileHeaderSize = 12;
 inline constexpr size_t kResourceFileEntrySize = 20;
+inline constexpr uint32_t kResourceFileNameFlag = 0x80000000u;
 
 // Copies entry `index` (0-15) of a string-table block (16 entries, each a 16-bit
 // count followed by that many UTF-16 units) into `out`, cut to capacity - 1 units

@@ -58,9 +58,8 @@ bool Find(ModuleHandle module, const ZoChar* type, const ZoChar* name, int32_t l
   *out = ResourceData{};
   const void* blob = nullptr;
   size_t size = 0;
-  if (!IsResourceId(type) || !IsResourceId(name) || !ImageOf(module, &blob, &size) ||
-      !resfile::FindEntry(blob, size, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(type)),
-                          static_cast<uint32_t>(reinterpret_cast<uintptr_t>(name)), language, out)) {
+  if (!ImageOf(module, &blob, &size) ||
+      !resfile::FindEntry(blob, size, type, name, language, out)) {
     SetLastError(kErrorFileNotFound);
     return false;
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lang_test_support.h"
+#include "platform/resource_file.h"
 #include "platform/resources.h"
 #include "platform/thread.h"
 #include "runtime/zo_kernel.h"
@@ -302,6 +303,36 @@ TEST(ResourceFile, StringBlockReaderStopsAtTheBlockEnd) {
   EXPECT_EQ(plat::CopyStringFromBlock(data, 5, out, 8), 0);
   EXPECT_EQ(plat::CopyStringFromBlock(data, 0, out, 2), 1);
   EXPECT_EQ(plat::String16(out), u"a");
+}
+
+// A type given by name: the entry's type field points at a name record (count,
+// UTF-16 units) that must lie within the image; names match ignoring ASCII case.
+TEST(ResourceFile, NamedTypeIsValidatedAndMatchedIgnoringCase) {
+  auto image = Image(40, 2, 42);
+  auto put = [&](size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) image[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(12, plat::kResourceFileNameFlag | 32, 4);  // type: the name record at 32
+  put(32, 3, 2);                                 // "Bin"
+  put(34, 'B', 2), put(36, 'i', 2), put(38, 'n', 2);
+  ASSERT_TRUE(plat::IsValidResourceFile(image.data(), image.size()));
+  plat::ResourceData data;
+  const ZoChar* name = plat::ResourceId(1);
+  EXPECT_TRUE(plat::resfile::FindEntry(image.data(), image.size(), u"BIN", name, plat::resfile::kAnyLanguage, &data));
+  EXPECT_EQ(data.size, 2u);
+  EXPECT_TRUE(plat::resfile::FindEntry(image.data(), image.size(), u"bin", name, plat::resfile::kAnyLanguage, &data));
+  for (const ZoChar* other : {u"BI", u"BINARY", u""}) {
+    EXPECT_FALSE(plat::resfile::FindEntry(image.data(), image.size(), other, name, plat::resfile::kAnyLanguage, &data));
+  }
+  EXPECT_FALSE(plat::resfile::FindEntry(image.data(), image.size(), plat::ResourceId(32), name,
+                                        plat::resfile::kAnyLanguage, &data));
+  put(32, 5, 2);  // one unit more than the image holds
+  EXPECT_FALSE(plat::IsValidResourceFile(image.data(), image.size()));
+  put(32, 3, 2);
+  put(12, plat::kResourceFileNameFlag | 41, 4);  // record starts in the last byte
+  EXPECT_FALSE(plat::IsValidResourceFile(image.data(), image.size()));
+  put(12, 0x10000, 4);  // neither an id nor a name
+  EXPECT_FALSE(plat::IsValidResourceFile(image.data(), image.size()));
 }
 
 TEST(ResourceFile, CustomResourceFoundByTypeAndIdOnlyWhenPresent) {
