@@ -199,10 +199,14 @@ ZoResult DecodeBody(DecodeJob* job) {
     int entries = 0;
     if (!png_get_PLTE(png, info, &plte, &entries) || !plte) entries = 0;
     colourCount = entries < 0 ? 0 : entries > (1 << depth) ? (1 << depth) : entries;
+    // Palette colours get the same display correction libpng gives the samples
+    // of the other types (file gamma against the screen's 2.2), so a picture
+    // looks the same stored with a palette or as RGB; correcting by the file
+    // gamma alone would decode to linear light and show an sRGB palette far too dark.
     const bool correct = hasGamma && fileGamma != 1.0 && fileGamma >= 0.000005;
     auto component = [&](png_byte v) -> uint8_t {
       if (!correct) return v;
-      return static_cast<uint8_t>(255.0 * std::pow(v / 255.0, 1.0 / fileGamma));
+      return static_cast<uint8_t>(255.0 * std::pow(v / 255.0, 1.0 / (fileGamma * kScreenGamma)));
     };
     for (int i = 0; i < colourCount; ++i) {
       job->palette[i] = ZoRgbQuad{component(plte[i].blue), component(plte[i].green), component(plte[i].red), 255};

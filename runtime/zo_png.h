@@ -11,8 +11,8 @@
 //                                      a tRNS colour gives alpha 0 exactly at that colour
 // Rows are bottom-up and the whole DIB (padding, unused bits, unset table
 // entries) is zero where no pixel was written. A gAMA chunk gamma-corrects the
-// samples for a screen gamma of 2.2, and a palette's entries v by
-// 255 * (v / 255)^(1 / file gamma).
+// samples for a screen gamma of 2.2, and a palette's entries v the same way:
+// 255 * (v / 255)^(1 / (file gamma * 2.2)), truncated.
 //
 // Limits: a picture wider or taller than ZO_PNG_MAX_SIDE pixels, or whose pixel
 // rows would take more than ZO_PNG_MAX_PIXEL_BYTES, is refused with E_FAIL before

@@ -184,7 +184,7 @@ Bytes ExpectedDib(const Picture& p) {
   if (type == 23 || type == 24) {
     const double g = p.gammaFixed / 100000.0;
     auto fix = [&](uint32_t v) {
-      return (p.gammaFixed && g != 1.0) ? static_cast<uint32_t>(255.0 * std::pow(v / 255.0, 1.0 / g)) : v;
+      return (p.gammaFixed && g != 1.0) ? static_cast<uint32_t>(255.0 * std::pow(v / 255.0, 1.0 / (g * 2.2))) : v;
     };
     for (const auto& c : p.palette) table.push_back(fix(c.blue) | fix(c.green) << 8 | fix(c.red) << 16 | 0xFFu << 24);
   }
@@ -288,7 +288,7 @@ TEST(PngLoad, EveryFormatGivesTheDibComputedFromItsSamples) {
   }
 }
 
-TEST(PngLoad, GammaCorrectsSamplesForTheScreenAndPalettesByTheirOwnRule) {
+TEST(PngLoad, GammaCorrectsSamplesAndPaletteColoursForTheScreen) {
   const Format formats[] = {
       {PNG_COLOR_TYPE_RGB, 8, false}, {PNG_COLOR_TYPE_PALETTE, 8, false}, {PNG_COLOR_TYPE_PALETTE, 4, true}};
   for (const Format& f : formats) {
