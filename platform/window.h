@@ -191,3 +191,16 @@ struct FolderRequest {
 ZoResult SelectFolder(const FolderRequest& request);
 
 }  // namespace plat
+
+namespace plat {
+
+// --- For hosts without windows of their own, and for tests. ---
+// A plain visible top-level window at `rect` (an owner for boxes); null on POSIX.
+WindowHandle CreateOwnerWindow(const ZoChar* title, const Rect& rect);
+void DestroyOwnerWindow(WindowHandle window);
+// The top-level window with exactly this caption (any process of the session); null when none.
+WindowHandle FindTopLevelWindow(const ZoChar* caption);
+// Saves what the screen shows of `window` as a 24-bit BMP file. False on POSIX.
+bool SaveWindowImage(WindowHandle window, const ZoChar* path);
+
+}  // namespace plat

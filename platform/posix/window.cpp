@@ -79,3 +79,12 @@ bool PlaySystemSound(const ZoChar*) { return false; }
 ZoResult SelectFolder(const FolderRequest& request) { return RunConsoleFolderPrompt(request, StandardConsole()); }
 
 }  // namespace plat
+
+namespace plat {
+
+WindowHandle CreateOwnerWindow(const ZoChar*, const Rect&) { return nullptr; }
+void DestroyOwnerWindow(WindowHandle) {}
+WindowHandle FindTopLevelWindow(const ZoChar*) { return nullptr; }
+bool SaveWindowImage(WindowHandle, const ZoChar*) { return false; }
+
+}  // namespace plat
