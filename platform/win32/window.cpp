@@ -202,9 +202,10 @@ bool SystemEnumDisplayMonitors(DeviceContext dc, const Rect* clip, MonitorEnumCa
 namespace {
 
 // The centring hook of this thread: installed for one MessageBoxW call at a
-// time. The box is recognised on WM_CREATE by its class and caption and
-// positioned then; it is positioned again just before it is first shown,
-// since a box may size itself after creation (Wine's does, in WM_INITDIALOG).
+// time. The first dialog created (class "#32770") is the box; it is positioned
+// on WM_CREATE when its caption is already the box's, and again just before it
+// is first shown, when the caption is checked once more: a box may set its
+// caption and size only after creation (Wine's does, in WM_INITDIALOG).
 struct CentringHook {
   HHOOK hook = nullptr;
   const wchar_t* caption = nullptr;
@@ -218,21 +219,25 @@ void RemoveCentringHook() {
   tCentring = CentringHook{};
 }
 
+bool CaptionMatches(HWND window) {
+  wchar_t text[81] = {};
+  ::GetWindowTextW(window, text, 81);
+  return std::wcscmp(text, tCentring.caption) == 0;
+}
+
 LRESULT CALLBACK CentringHookProc(int code, WPARAM wParam, LPARAM lParam) {
   const HHOOK self = tCentring.hook;
   if (code >= 0 && tCentring.caption && lParam) {
     const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (message->message == WM_CREATE && !tCentring.box) {
       wchar_t className[81] = {};
-      wchar_t text[81] = {};
       ::GetClassNameW(message->hwnd, className, 81);
-      ::GetWindowTextW(message->hwnd, text, 81);
-      if (::lstrcmpiW(className, L"#32770") == 0 && std::wcscmp(text, tCentring.caption) == 0) {
+      if (::lstrcmpiW(className, L"#32770") == 0) {
         tCentring.box = message->hwnd;
-        tCentring.centre(message->hwnd);
+        if (CaptionMatches(message->hwnd)) tCentring.centre(message->hwnd);
       }
     } else if (message->message == WM_SHOWWINDOW && message->wParam && message->hwnd == tCentring.box) {
-      tCentring.centre(message->hwnd);
+      if (CaptionMatches(message->hwnd)) tCentring.centre(message->hwnd);
       const LRESULT result = ::CallNextHookEx(self, code, wParam, lParam);
       RemoveCentringHook();
       return result;
