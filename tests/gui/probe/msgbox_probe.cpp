@@ -1,10 +1,13 @@
 // Shows one real box for the window tests and prints what it answered:
-//   msgbox_probe box | custom | folder     a box owned by the window "Probe Owner"
+//   msgbox_probe box | custom | folder [--japanese]
+//                                          a box owned by the window "Probe Owner"
+//                                          (on POSIX a console box without owner)
 //   msgbox_probe shot CAPTION FILE.bmp      saves what the screen shows of a window
 // Output on standard output: "result=N" (and "check=N", "path=...").
 #include <cstdio>
 #include <string>
 
+#include "platform/resources.h"
 #include "platform/text.h"
 #include "platform/window.h"
 #include "runtime/zo_kernel.h"
@@ -32,8 +35,15 @@ int main(int argc, char** argv) {
   if (!ZoKernel_Startup(nullptr)) return 3;
   ZoWindow_BindMonitorEntryPoints();
   ZoMsgBoxSetAppData(nullptr, nullptr, u"Probe App");
+  // Japanese labels: the executable's own 1041 strings through an application handle.
+  HZOLANG app = nullptr;
+  const bool japanese = argc > 2 && std::string(argv[2]) == "--japanese";
+  if (japanese && ZoSucceeded(ZoLang_Open(&app, nullptr, 0, 0))) {
+    ZoLang_ChangeLangInst(app, plat::ExecutableModule());
+    ZoLang_UpdateKernelLCID(app, 1041);
+  }
+  // Null on POSIX, where the boxes are console conversations.
   plat::WindowHandle owner = plat::CreateOwnerWindow(u"Probe Owner", kOwnerRect);
-  if (!owner) return 4;
   int status = 0;
   if (mode == "box") {
     Print("result=" + std::to_string(ZoMessageBox(owner, u"A standard box, centred on its owner.", u"Probe Box", 0x31)));
@@ -54,6 +64,7 @@ int main(int argc, char** argv) {
     status = 2;
   }
   plat::DestroyOwnerWindow(owner);
+  ZoLang_Close(app);
   ZoKernel_Shutdown(nullptr);
   return status;
 }
