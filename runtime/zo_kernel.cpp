@@ -9,6 +9,7 @@
 #include "runtime/zo_printf.h"
 #include "runtime/zo_timer.h"
 #include "runtime/zo_ui_colors.h"
+#include "runtime/zo_window.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ bool ZoKernel_Startup(plat::ModuleHandle module) {
   ZoGetCPUSupport(0);
   gKernel.processModule = plat::ExecutableModule();
   gSplash.store(nullptr);
+  ZoWindow_BindMonitorEntryPoints();
   ZoUIColor_ResetDefaults();
   bool ready = false;
   if (ZoSucceeded(ZoPrintF_CreateTokenTable())) {
