@@ -234,7 +234,15 @@ ZoResult EntryStream::Run(CArchive2& archive, const ArchiveDirectoryEntry& entry
         if (progress->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
       }
     }
-    if (status == Z_STREAM_END) return 0;
+    if (status == Z_STREAM_END) {
+      // Stored bytes after the stream's end: the entry is not what its sizes say
+      // (the whole-buffer path fails it the same way).
+      if (z.avail_in != 0 || remaining != 0) {
+        archive.ReportFailure(ARC_ERROR_CRC, step);
+        return ARC_E_CHECK;
+      }
+      return 0;
+    }
     // No progress possible and no input left: the stream is cut short.
     if (status == Z_BUF_ERROR && have == 0 && z.avail_in == 0 && remaining == 0) {
       archive.ReportFailure(ARC_ERROR_WRITE, step);
