@@ -296,6 +296,17 @@ class CArchive2 {
     void operator()(WriterWork* work) const;
   };
   WriterWork* GetWriterWork();
+  // The deflate step's two paths. PrepareWholeFile: whether the file goes through
+  // DeflateWholeFile (it fits the whole-buffer limit and its buffers and
+  // compressor could be made). Both fill the header's sizes and CRCs; the whole
+  // path also sets the compression type (stored when deflate would not shrink).
+  bool PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& header);
+  ZoResult DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work);
+  ZoResult DeflateFileStream(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work);
+  // After a streamed file deflated to no fewer bytes than it has: writes the file
+  // again from its start as stored bytes at `dataStart`, cuts the file there, and
+  // makes the header a stored entry's.
+  ZoResult StoreAgain(plat::File& source, arc::LocalEntryHeader& header, uint64_t dataStart, WriterWork& work);
 
   // ---- fields ----
   plat::File file_;                  // the archive (create mode: the new file)

@@ -1,6 +1,8 @@
 // Adding entries: AddEntryToArchive with its dispatch to one file, a folder tree or
-// the matches of a wildcard pattern; the two data steps (stored and raw deflate);
-// and the size, count and free-space queries that precede adding.
+// the matches of a wildcard pattern; the two data steps (stored and raw deflate:
+// a file up to arc::WholeBufferLimit() in one libdeflate call, a larger one
+// streamed through zlib, and either stored when deflate would not shrink it); and
+// the size, count and free-space queries that precede adding.
 //
 // Every local record goes to Out() at base + writePos_; writePos_ follows every
 // byte written. A file is read only up to the size its header announced: a file
@@ -11,6 +13,7 @@
 // base folder, native separators turned into backslashes. On POSIX a name that
 // cannot be stored faithfully (a backslash inside a file name, or bytes that are
 // not UTF-8) is refused with a clear error instead of being stored as another name.
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -21,6 +24,7 @@
 #include "archive/archive2.h"
 #include "archive/entry_name_safety.h"
 #include "archive/record_writer.h"
+#include "archive/whole_buffer.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -253,17 +257,18 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     return data;
   }
 
-  // Patch both CRCs and the stored size into the header, then go back to the end.
-  uint8_t patch[16];
-  arc::PutU32(patch, header.crcCompressed);
-  arc::PutU32(patch + 4, header.crcUncompressed);
-  arc::PutU64(patch + 8, header.compressedSize);
-  static_assert(arc::local::kCrcUncompressed == arc::local::kCrcCompressed + 4 &&
-                    arc::local::kCompressedSize == arc::local::kCrcCompressed + 8,
-                "the patched fields are contiguous");
+  // Patch the compression type (a file deflate would not shrink is stored), both
+  // CRCs and the stored size into the header, then go back to the end. The bytes
+  // between them (level and time) go out again unchanged.
+  uint8_t encoded[arc::kLocalHeaderSize];
+  header.Encode(encoded);
+  constexpr size_t kPatchFirst = arc::local::kCompressionType;
+  constexpr size_t kPatchEnd = arc::local::kCompressedSize + 8;
+  static_assert(kPatchFirst < arc::local::kCrcCompressed && arc::local::kCrcUncompressed < kPatchEnd,
+                "the patch covers the type, both CRCs and the stored size");
   const bool patched =
-      Out().Seek(static_cast<int64_t>(base_ + localOffset + arc::local::kCrcCompressed), plat::SeekOrigin::Begin) &&
-      Out().Write(patch, sizeof(patch));
+      Out().Seek(static_cast<int64_t>(base_ + localOffset + kPatchFirst), plat::SeekOrigin::Begin) &&
+      Out().Write(encoded + kPatchFirst, kPatchEnd - kPatchFirst);
   // Back to the end of the data even when the patch failed: the entry then stays
   // unlisted, and the next record goes where writePos_ says, not into this header.
   const bool returned = Out().Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin);
@@ -318,14 +323,21 @@ bool CArchive2::ExistingEntryNamed(const std::u16string& storedName) {
 // The block buffers and the deflate stream of the add operations, made on the
 // first file and reused for every later one (the stream is reset per file), so a
 // tree of small files does not allocate, clear and free half a megabyte of buffers
-// and a deflate state per file.
+// and a deflate state per file. The whole-buffer pair grows to the largest file
+// compressed in one call (at most twice arc::WholeBufferLimit()) and stays until
+// Close, like the rest.
 struct CArchive2::WriterWork {
   uint8_t in[arc::kBlockSize];
   uint8_t out[kDeflateOutSize];
   z_stream stream = {};
   int streamLevel = -1;  // level the stream was made for; -1 none
+  arc::GrowBuffer file;    // a whole file's bytes
+  arc::GrowBuffer packed;  // its deflated form, one byte shorter than the file at most
+  libdeflate_compressor* compressor = nullptr;
+  int compressorLevel = -1;
   ~WriterWork() {
     if (streamLevel >= 0) deflateEnd(&stream);
+    libdeflate_free_compressor(compressor);
   }
 };
 
@@ -347,8 +359,8 @@ ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& hea
   }
   uint8_t* buffer = work->in;
   const size_t block = arc::kBlockSize;
-  uLong crcRead = crc32(0, nullptr, 0);
-  uLong crcWritten = crcRead;
+  uint32_t crcRead = 0;
+  uint32_t crcWritten = 0;
   uint64_t remaining = header.uncompressedSize;
   uint64_t written = 0;
   while (remaining > 0) {
@@ -358,12 +370,12 @@ ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& hea
       ReportFailure(ARC_ERROR_READ, kStep);
       return ARC_E_READ;
     }
-    crcRead = crc32(crcRead, buffer, static_cast<uInt>(got));
+    crcRead = arc::Crc32(crcRead, buffer, got);
     if (!Out().Write(buffer, got)) {
       ReportFailure(ARC_ERROR_WRITE, kStep);
       return ARC_E_WRITE;
     }
-    crcWritten = crc32(crcWritten, buffer, static_cast<uInt>(got));
+    crcWritten = arc::Crc32(crcWritten, buffer, got);
     remaining -= got;
     written += got;
     writePos_ += got;
@@ -374,8 +386,8 @@ ZoResult CArchive2::StoreFileData(plat::File& source, arc::LocalEntryHeader& hea
     }
   }
   header.compressedSize = written;
-  header.crcUncompressed = static_cast<uint32_t>(crcRead);
-  header.crcCompressed = static_cast<uint32_t>(crcWritten);
+  header.crcUncompressed = crcRead;
+  header.crcCompressed = crcWritten;
   Status(ARC_EVENT_FILE_END);
   return 0;
 }
@@ -397,27 +409,95 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
   }
+  const uint64_t dataStart = writePos_;
+  ZoResult r;
+  if (PrepareWholeFile(*work, header)) {
+    r = DeflateWholeFile(source, header, *work);
+  } else {
+    r = DeflateFileStream(source, header, *work);
+    // Deflate made the file no smaller: it is stored instead, as a file that fits
+    // the whole buffer is.
+    if (r == 0 && header.compressedSize >= header.uncompressedSize) r = StoreAgain(source, header, dataStart, *work);
+  }
+  if (r < 0) return r;
+  Status(ARC_EVENT_FILE_END);
+  return 0;
+}
+
+bool CArchive2::PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& header) {
+  if (header.uncompressedSize > arc::WholeBufferLimit()) return false;
   const int level = static_cast<int>(header.compressionLevel);
-  z_stream& stream = work->stream;
-  if (work->streamLevel == level) {
+  if (work.compressorLevel != level) {
+    libdeflate_free_compressor(work.compressor);
+    work.compressor = libdeflate_alloc_compressor(level);
+    work.compressorLevel = work.compressor ? level : -1;
+  }
+  // Short of memory the file streams through zlib's smaller buffers instead.
+  const size_t size = static_cast<size_t>(header.uncompressedSize);
+  return work.compressor && work.file.Reserve(size) && work.packed.Reserve(size);
+}
+
+ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work) {
+  const char* kStep = "CompressZipFile";
+  const size_t size = static_cast<size_t>(header.uncompressedSize);
+  uint8_t* const in = work.file.data();
+  uint32_t crcRead = 0;
+  // Read in blocks, with the progress and cancel poll of the streaming path.
+  for (size_t done = 0; done < size;) {
+    const size_t want = std::min(size - done, arc::kBlockSize);
+    size_t got = 0;
+    if (!source.Read(in + done, want, &got) || got != want) {
+      ReportFailure(ARC_ERROR_READ, kStep);
+      return ARC_E_READ;
+    }
+    if (progress_) {
+      if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+      int32_t p = progress_->AddProgress64(got);
+      if (p < 0) return p;
+    }
+    crcRead = arc::Crc32(crcRead, in + done, got);
+    done += got;
+  }
+  // Room for one byte less than the file: 0 says the deflated form would not be
+  // smaller, and the file's own bytes are stored.
+  const size_t packed = libdeflate_deflate_compress(work.compressor, in, size, work.packed.data(), size - 1);
+  const uint8_t* data = packed ? work.packed.data() : in;
+  const size_t length = packed ? packed : size;
+  if (!Out().Write(data, length)) {
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  }
+  writePos_ += length;
+  header.compressionType = packed ? ARC_COMPRESSION_ZIP : ARC_COMPRESSION_NONE;
+  header.compressedSize = length;
+  header.crcUncompressed = crcRead;
+  header.crcCompressed = packed ? arc::Crc32(0, data, length) : crcRead;
+  return 0;
+}
+
+ZoResult CArchive2::DeflateFileStream(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work) {
+  const char* kStep = "CompressZipFile";
+  const int level = static_cast<int>(header.compressionLevel);
+  z_stream& stream = work.stream;
+  if (work.streamLevel == level) {
     deflateReset(&stream);  // also after a file that failed half-way
   } else {
-    if (work->streamLevel >= 0) deflateEnd(&stream);
-    work->streamLevel = -1;
+    if (work.streamLevel >= 0) deflateEnd(&stream);
+    work.streamLevel = -1;
     stream = z_stream{};
     if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
       ReportFailure(ARC_ERROR_MEMORY, kStep);
       return E_OUTOFMEMORY;
     }
-    work->streamLevel = level;
+    work.streamLevel = level;
   }
-  uint8_t* const in = work->in;
-  uint8_t* const out = work->out;
+  uint8_t* const in = work.in;
+  uint8_t* const out = work.out;
   const size_t block = arc::kBlockSize;
   const size_t outSize = kDeflateOutSize;
 
-  uLong crcRead = crc32(0, nullptr, 0);
-  uLong crcWritten = crcRead;
+  uint32_t crcRead = 0;
+  uint32_t crcWritten = 0;
   uint64_t packed = 0;
 
   // Runs deflate with `flush` until it needs more input (or, finishing, until the
@@ -448,7 +528,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
           ReportFailure(ARC_ERROR_WRITE, kStep);
           return ARC_E_WRITE;
         }
-        crcWritten = crc32(crcWritten, out, static_cast<uInt>(produced));
+        crcWritten = arc::Crc32(crcWritten, out, produced);
         packed += produced;
         writePos_ += produced;
       }
@@ -474,7 +554,7 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
       int32_t p = progress_->AddProgress64(got);
       if (p < 0) return p;
     }
-    crcRead = crc32(crcRead, in, static_cast<uInt>(got));
+    crcRead = arc::Crc32(crcRead, in, got);
     stream.next_in = in;
     stream.avail_in = static_cast<uInt>(got);
     ZoResult r = pump(Z_NO_FLUSH);
@@ -484,9 +564,51 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
   if (r < 0) return r;
 
   header.compressedSize = packed;
-  header.crcUncompressed = static_cast<uint32_t>(crcRead);
-  header.crcCompressed = static_cast<uint32_t>(crcWritten);
-  Status(ARC_EVENT_FILE_END);
+  header.crcUncompressed = crcRead;
+  header.crcCompressed = crcWritten;
+  return 0;
+}
+
+ZoResult CArchive2::StoreAgain(plat::File& source, arc::LocalEntryHeader& header, uint64_t dataStart,
+                               WriterWork& work) {
+  const char* kStep = "CompressZipFile";
+  if (!source.Seek(0, plat::SeekOrigin::Begin)) {
+    ReportFailure(ARC_ERROR_READ, kStep);
+    return ARC_E_READ;
+  }
+  if (!Out().Seek(static_cast<int64_t>(base_ + dataStart), plat::SeekOrigin::Begin)) {
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  }
+  writePos_ = dataStart;
+  // The progress counted these bytes once already; only cancel is polled.
+  uint32_t crc = 0;
+  for (uint64_t remaining = header.uncompressedSize; remaining > 0;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, arc::kBlockSize));
+    size_t got = 0;
+    if (!source.Read(work.in, want, &got) || got != want) {
+      ReportFailure(ARC_ERROR_READ, kStep);
+      return ARC_E_READ;
+    }
+    crc = arc::Crc32(crc, work.in, got);
+    if (!Out().Write(work.in, got)) {
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
+    }
+    writePos_ += got;
+    remaining -= got;
+    if (progress_ && progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+  }
+  // The deflated stream ran further than the stored bytes: its tail must not stay
+  // behind the last record of the archive.
+  if (!Out().Truncate()) {
+    ReportFailure(ARC_ERROR_WRITE, kStep);
+    return ARC_E_WRITE;
+  }
+  header.compressionType = ARC_COMPRESSION_NONE;
+  header.compressedSize = header.uncompressedSize;
+  header.crcUncompressed = crc;
+  header.crcCompressed = crc;
   return 0;
 }
 

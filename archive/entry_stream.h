@@ -2,6 +2,8 @@
 // (through a VolumeReader) to a sink, copying stored entries and inflating
 // deflated ones, with both CRCs, the size limit, progress and cancel polls.
 // Extraction's sink writes the target file; verification's sink discards.
+// A deflated entry whose two sizes are within arc::WholeBufferLimit() is read
+// whole and inflated in one libdeflate call; a larger one streams through zlib.
 #pragma once
 #include <zlib.h>
 
@@ -9,6 +11,10 @@
 #include <vector>
 
 #include "archive/archive2.h"
+#include "archive/whole_buffer.h"
+
+struct libdeflate_decompressor;
+class VolumeReader;
 
 // Work buffers of one extracting or verifying operation, allocated once for the
 // operation (not per file) and released when it ends.
@@ -19,6 +25,11 @@ struct ExtractWork {
   std::vector<uint8_t> output;
   z_stream stream{};
   bool streamReady = false;
+  // The whole-buffer pair (an entry's stored bytes and their inflated form), grown
+  // to the largest entry inflated in one call, and the libdeflate state.
+  arc::GrowBuffer wholeInput;
+  arc::GrowBuffer wholeOutput;
+  libdeflate_decompressor* decompressor = nullptr;
   // The last target folder whose components below the destination were checked
   // (and created) in this operation; later files in it skip the walk.
   std::u16string verifiedFolder;
@@ -26,10 +37,11 @@ struct ExtractWork {
   ExtractWork() = default;
   ExtractWork(const ExtractWork&) = delete;
   ExtractWork& operator=(const ExtractWork&) = delete;
-  ~ExtractWork() {
-    if (streamReady) inflateEnd(&stream);
-  }
+  ~ExtractWork();
   bool Allocate();  // false when out of memory
+  // Whether an entry of these sizes can be inflated whole: within the limit, and
+  // the buffers and decompressor made (false when short of memory: it streams).
+  bool PrepareWhole(uint64_t compressedSize, uint64_t uncompressedSize);
 };
 
 // Makes `archive.work_` point at a fresh ExtractWork for the lifetime of the scope.
@@ -81,4 +93,9 @@ class EntryStream {
   // with `locateStep`). An entry with no bytes to read needs no location.
   static ZoResult Locate(CArchive2& archive, const ArchiveDirectoryEntry& entry, Mode mode, const char* locateStep,
                          const char* step);
+
+ private:
+  // A deflated entry inflated in one call, once ExtractWork::PrepareWhole approved it.
+  static ZoResult InflateWhole(CArchive2& archive, const arc::CentralDirectoryEntry& record, VolumeReader& reader,
+                               const char* step, EntrySink& sink, EntryTotals* totals);
 };

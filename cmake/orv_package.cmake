@@ -23,7 +23,7 @@ target_include_directories(orv_shared INTERFACE $<BUILD_INTERFACE:${PROJECT_SOUR
 if(NOT WIN32)
   find_package(Threads REQUIRED)  # imported targets are scoped to the folder that found them
 endif()
-# The modules' own link dependencies (zlib, libpng, threads, Windows system libraries).
+# The modules' own link dependencies (zlib, libdeflate, libpng, threads, Windows system libraries).
 target_link_libraries(orv_shared PRIVATE $<TARGET_PROPERTY:orv_archive,INTERFACE_LINK_LIBRARIES>
                                          $<TARGET_PROPERTY:orv_runtime,INTERFACE_LINK_LIBRARIES>
                                          $<TARGET_PROPERTY:orv_platform,INTERFACE_LINK_LIBRARIES>)
@@ -55,4 +55,5 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/orvConfig.cmake.in
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/orvConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/orvConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/orvConfigVersion.cmake
+              ${CMAKE_CURRENT_LIST_DIR}/FindLibdeflate.cmake
         DESTINATION ${ORV_CMAKE_DIR})

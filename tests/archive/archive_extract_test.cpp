@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "archive/whole_buffer.h"
 #include "platform/directory.h"
 #include "platform/thread.h"
 #include "tests/archive/archive_test_support.h"
@@ -270,6 +271,9 @@ TEST_F(ExtractTest, CorruptData_EndsWithItsExactFailure) {
       {"deflate stream cut short",
        [](testarc::EntrySpec& e) { e.storedBytesOverride = testarc::RawDeflate(e.content).substr(0, 20); },
        ARC_E_WRITE, ARC_ERROR_WRITE, "ExtractInternalZipCompression"},
+      {"bytes after the deflate stream",
+       [](testarc::EntrySpec& e) { e.storedBytesOverride = testarc::RawDeflate(e.content) + "tail"; }, ARC_E_CHECK,
+       ARC_ERROR_CRC, "ExtractInternalZipCompression"},
       {"inflates to more than declared", [](testarc::EntrySpec& e) { e.uncompressedSizeOverride = 10; }, ARC_E_CHECK,
        ARC_ERROR_CRC, "ExtractInternalZipCompression"},
       {"stored bytes past the data region",
@@ -282,8 +286,10 @@ TEST_F(ExtractTest, CorruptData_EndsWithItsExactFailure) {
   };
   std::string content;
   for (int i = 0; i < 100000; ++i) content += static_cast<char>('0' + i % 10);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
+  // Inflated in one call (the default limit) and streamed (a limit below the entry).
+  for (size_t limit : {size_t{0}, size_t{1000}}) for (const Case& c : cases) {
+    SCOPED_TRACE(c.label + std::string(limit ? " (streamed)" : " (whole)"));
+    arc::SetWholeBufferLimit(limit);
     ArchiveSpec spec;
     testarc::EntrySpec entry = testarc::File(u"data.bin", content);
     c.damage(entry);
@@ -315,6 +321,7 @@ TEST_F(ExtractTest, CorruptData_EndsWithItsExactFailure) {
     plat::DeleteFile(Out("later.txt").c_str());
     plat::DeleteFile(Out("data.bin").c_str());
   }
+  arc::SetWholeBufferLimit(0);
 }
 
 // Status and error events of one failed file, in order, as "S|E code itemName";
