@@ -43,6 +43,12 @@ uint32_t ReturnPath(const std::u16string& text, ZoChar* out, uint32_t capacity) 
 
 namespace {
 
+// A pipe or slow file cut short by an interrupt: not retried (see the top).
+bool Aborted() {
+  SetLastError(kErrorOperationAborted);
+  return false;
+}
+
 ZoFileTime FromTimespec(const struct timespec& ts) { return FileTimeFromUnix(ts.tv_sec, static_cast<uint32_t>(ts.tv_nsec)); }
 
 struct timespec ToTimespec(ZoFileTime t) {
@@ -165,6 +171,7 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
     }
     if (n == 0) break;
     *got += static_cast<size_t>(n);
+    if (*got < size && InterruptRequested()) return Aborted();
   }
   return true;
 }
@@ -189,6 +196,7 @@ bool File::ReadAt(uint64_t offset, void* buffer, size_t size, size_t* got) {
     }
     if (n == 0) break;
     *got += static_cast<size_t>(n);
+    if (*got < size && InterruptRequested()) return Aborted();
   }
   return true;
 }
@@ -211,6 +219,7 @@ bool File::Write(const void* buffer, size_t size) {
       return false;
     }
     done += static_cast<size_t>(n);
+    if (done < allowed && InterruptRequested()) return Aborted();
   }
   if (fail) {
     SetLastError(error);

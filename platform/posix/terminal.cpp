@@ -115,6 +115,9 @@ bool WriteText(StandardStream stream, std::string_view utf8) {
     }
     data += wrote;
     left -= static_cast<size_t>(wrote);
+    // A signal during a blocked write to a pipe ends it early with the bytes
+    // moved so far (not EINTR); going on would block again.
+    if (left > 0 && InterruptRequested()) return false;
   }
   return true;
 }
