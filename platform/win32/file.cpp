@@ -279,7 +279,17 @@ uint32_t GetAttributes(const ZoChar* path) {
   }
   // GetFileAttributesW reports a symbolic link itself, not its target.
   DWORD attributes = ::GetFileAttributesW(Wide(path));
-  if (attributes != INVALID_FILE_ATTRIBUTES && IsDeviceNamespacePath(path)) attributes |= ZO_ATTR_DEVICE;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+  if (IsDeviceNamespacePath(path)) attributes |= ZO_ATTR_DEVICE;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // The reparse tag is only in the find data.
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW(Wide(path), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      ::FindClose(find);
+      attributes |= DeviceAttributeOfReparseTag(data.dwReserved0);
+    }
+  }
   return attributes;
 }
 
