@@ -36,7 +36,8 @@ bool IsTerminal(StandardStream stream);
 int TerminalWidth(StandardStream stream);
 
 // Writes UTF-8 text to standard output or standard error (Input is refused).
-// False when the write fails (a closed pipe, a full disk).
+// False when the write fails (a closed pipe, a full disk), and for standard
+// output once an interrupt is pending (the program's results are not wanted).
 bool WriteText(StandardStream stream, std::string_view utf8);
 
 // Starts watching for Ctrl-C. Idempotent. `callback`, when not null, runs once

@@ -104,6 +104,10 @@ int TerminalWidth(StandardStream stream) {
 
 bool WriteText(StandardStream stream, std::string_view utf8) {
   if (stream == StandardStream::Input) return false;
+  // Once the program is interrupted its results are no longer wanted, and a
+  // write to a pipe nobody reads would block past the interrupt; messages on
+  // standard error still go out.
+  if (stream == StandardStream::Output && InterruptRequested()) return false;
   int fd = DescriptorOf(stream);
   const char* data = utf8.data();
   size_t left = utf8.size();

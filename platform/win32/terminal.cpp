@@ -96,6 +96,8 @@ int TerminalWidth(StandardStream stream) {
 
 bool WriteText(StandardStream stream, std::string_view utf8) {
   if (stream == StandardStream::Input) return false;
+  // Once the program is interrupted its results are no longer wanted.
+  if (stream == StandardStream::Output && InterruptRequested()) return false;
   HANDLE handle = HandleOf(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
   if (IsConsoleHandle(handle)) {
