@@ -57,6 +57,12 @@ inline constexpr uint32_t ARC_ADD_RECURSE = 1;
 inline constexpr uint32_t ARC_ADD_NO_TOTAL = 2;
 inline constexpr uint32_t ARC_ADD_REPLACE = 4;
 inline constexpr uint32_t ARC_ADD_CLEAR_READONLY = 8;
+// A file or folder whose stored name no reader could use (a colon, * ? < > | ",
+// a reserved device name, a trailing dot or space, a name too long, a POSIX name
+// with a backslash or bytes that are not UTF-8) is left out with the status event
+// ARC_EVENT_SKIPPED_NAME instead of failing the call; a folder is left out with
+// everything below it. Without the flag such a name fails the call.
+inline constexpr uint32_t ARC_ADD_SKIP_BAD_NAMES = 16;
 // Delete, self-extracting and split flags (writers).
 inline constexpr uint32_t ARC_DELETE_NO_TOTAL = 1;
 inline constexpr uint32_t ARC_SEA_REPLACE = 4;
@@ -145,6 +151,11 @@ class CArchive2 {
   // the buffer is too small.
   ZoResult GetStoredName(ZoChar* buffer, unsigned size) const;
   uint64_t GetBase() const { return base_; }
+  // The archive comment as Open kept it: at most its first 1,023 units, also when
+  // the end record declares a longer one (GetVolumeComment refuses that case).
+  // Cut to `size` units with the terminator; E_INVALIDARG without a buffer,
+  // ARC_E_BAD_SIGNATURE (an empty string) when no end record is loaded.
+  ZoResult GetKeptComment(ZoChar* buffer, unsigned size) const;
   // Complete verification of one entry: stored bytes against crcCompressed AND the
   // inflated (or stored) bytes against crcUncompressed and uncompressedSize,
   // following the volumes of a set; nothing is written. 0 good, negative failure.
@@ -289,6 +300,10 @@ class CArchive2 {
   // no reader would accept, is E_INVALIDARG. A failure is reported under `step`.
   ZoResult CheckStoredName(ZoResult built, const ZoChar* path, const std::u16string& stored, bool isFolder,
                            const char* step);
+  // Leaves `path` out of the archive: counts it in leftOut_ and tells the host
+  // through status event `event` (ARC_EVENT_SKIPPED_*) with the path as itemName.
+  // Returns 0, so the walk goes on.
+  ZoResult LeaveOut(const ZoChar* path, int32_t event);
   // The add operations' block buffers and deflate stream, kept from the first file
   // to Close (archive_add.cpp).
   struct WriterWork;
@@ -335,6 +350,7 @@ class CArchive2 {
   uint64_t base_ = 0;
   uint32_t volumeCount_ = 0;
   uint32_t entriesWritten_ = 0;
+  uint64_t leftOut_ = 0;             // files and folders LeaveOut left out since Open
   uint32_t replaceAllFiles_ = 0;
   uint32_t replaceAllReadOnly_ = 0;
   uint32_t modified_ = 0;

@@ -13,6 +13,9 @@
 // base folder, native separators turned into backslashes. On POSIX a name that
 // cannot be stored faithfully (a backslash inside a file name, or bytes that are
 // not UTF-8) is refused with a clear error instead of being stored as another name.
+// Under ARC_ADD_SKIP_BAD_NAMES such a name, like one no reader would accept, is
+// left out with an event instead (LeaveOut); FIFOs, sockets, devices and links to
+// folders are always left out that way and never opened.
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -40,6 +43,14 @@ constexpr bool kPosixNames = plat::kSeparator == u'/';
 constexpr size_t kDeflateOutSize = 264777;
 
 bool IsDotOrDotDot(const std::u16string& n) { return n == u"." || n == u".."; }
+
+bool IsFolderLink(uint32_t attributes) {
+  return (attributes & ZO_ATTR_REPARSE_POINT) && (attributes & ZO_ATTR_DIRECTORY);
+}
+
+// AddDirectory's result for a folder left out (CheckStoredName): its tree is not
+// walked, and the walk above it goes on as after an added folder.
+constexpr ZoResult kFolderLeftOut = 2;
 
 // True when `path` can be a stored name: the units only come back to the same file.
 // On POSIX names reach us through UTF-8 conversion; a name whose bytes were not
@@ -160,8 +171,11 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
 
   if (!folder && plat::IsDirectory(path)) {
     result = AddDirectoryTree(path, baseFolder);
+    if (result == kFolderLeftOut) result = 1;  // the folder itself was left out
   } else if (ZoDoesFileExist(path)) {
+    const uint64_t leftOutBefore = leftOut_;
     result = AddFile(path, baseFolder, folder);
+    if (result == 0 && leftOut_ != leftOutBefore) result = 1;  // the one file was left out
   } else if (!folder) {
     result = AddWildcard(path, baseFolder);
   }
@@ -178,11 +192,29 @@ ZoResult CArchive2::CheckStoredName(ZoResult built, const ZoChar* path, const st
   // A name every reader would refuse (a colon, a device name, a trailing dot...)
   // makes the whole archive unextractable; it is refused here instead.
   if (r == 0 && !stored.empty() && !arc::IsSafeEntryName(stored, stored.size(), isFolder)) r = E_INVALIDARG;
+  // A host that asked for it gets the name left out instead (1), told by an event.
+  if (r < 0 && (addFlags_ & ARC_ADD_SKIP_BAD_NAMES)) {
+    LeaveOut(path, ARC_EVENT_SKIPPED_NAME);
+    return 1;
+  }
   if (r < 0) ReportFailure(r == ARC_E_BAD_NAME ? ARC_ERROR_BUFFER : ARC_ERROR_INVALID_ARG, step, path);
   return r;
 }
 
+ZoResult CArchive2::LeaveOut(const ZoChar* path, int32_t event) {
+  ++leftOut_;
+  ItemName(path);
+  Status(event);
+  return 0;
+}
+
 ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder) {
+  // Only regular files are opened: anything else could block the open or a read.
+  uint32_t attributes = plat::GetAttributes(path);
+  if (attributes != ZO_INVALID_ATTRIBUTES && (attributes & ZO_ATTR_DEVICE))
+    return LeaveOut(path, ARC_EVENT_SKIPPED_SPECIAL);
+  if (attributes != ZO_INVALID_ATTRIBUTES && IsFolderLink(attributes))
+    return LeaveOut(path, ARC_EVENT_SKIPPED_FOLDER_LINK);
   std::u16string stored;
   ZoResult r;
   try {
@@ -192,7 +224,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     return E_OUTOFMEMORY;
   }
   r = CheckStoredName(r, path, stored, false, "AddFile");
-  if (r < 0) return r;
+  if (r != 0) return r < 0 ? r : 0;  // 1: left out
   if (stored.empty()) return 0;
   // The file being written is never added to itself (a pattern or a tree around
   // the archive would otherwise store a truncated copy of it).
@@ -206,7 +238,6 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   header.signature = ARC_SIG_LOCAL;
   header.compressionType = addCompressionType_;
   header.compressionLevel = addCompressionLevel_;
-  uint32_t attributes = plat::GetAttributes(path);
   if (attributes == ZO_INVALID_ATTRIBUTES) attributes = 0;
   attributes &= ~ZO_ATTR_REPARSE_POINT;  // a linked file is stored as its content
   if (addFlags_ & ARC_ADD_CLEAR_READONLY) attributes &= ~ZO_ATTR_READONLY;
@@ -626,6 +657,7 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
   }
   r = CheckStoredName(r, path, stored, true, "AddDirectory");
   if (r < 0) return r;
+  if (r == 1) return kFolderLeftOut;
   if (stored.empty()) {
     ReportFailure(ARC_ERROR_INVALID_ARG, "AddDirectory");
     return 1;
@@ -657,22 +689,24 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
 
 ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder) {
   ZoResult result = AddDirectory(path, baseFolder);
-  if (result < 0) return result;
+  if (result < 0 || result == kFolderLeftOut) return result;
   plat::DirectoryLister lister;
   if (!lister.Open(path, u"*.*")) return result;
   plat::DirectoryEntry entry;
   ZoChar child[ZO_MAX_PATH];
   while (lister.Next(&entry)) {
     if (IsDotOrDotDot(entry.name)) continue;
-    // A link to a folder is never followed: a link loop would recurse forever and
-    // a link out of the tree would add files from elsewhere.
-    if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
     if (!arc::JoinFolderAndName(path, entry.name, child)) {
       ReportFailure(ARC_ERROR_BUFFER, "AddDirectory", path);
       return ARC_E_BAD_NAME;
     }
-    if (entry.attributes & ZO_ATTR_DIRECTORY) {
+    // A link to a folder is never followed: a link loop would recurse forever and
+    // a link out of the tree would add files from elsewhere.
+    if (IsFolderLink(entry.attributes)) {
+      result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
+    } else if (entry.attributes & ZO_ATTR_DIRECTORY) {
       result = AddDirectoryTree(child, baseFolder);
+      if (result == kFolderLeftOut) result = 0;
     } else {
       result = AddFile(child, baseFolder, nullptr);
     }
@@ -697,7 +731,6 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
   ZoChar child[ZO_MAX_PATH];
   while (lister.Next(&entry)) {
     if (IsDotOrDotDot(entry.name)) continue;
-    if (entry.attributes & ZO_ATTR_REPARSE_POINT && entry.attributes & ZO_ATTR_DIRECTORY) continue;
     const bool isFolder = (entry.attributes & ZO_ATTR_DIRECTORY) != 0;
     if (isFolder && !(addFlags_ & ARC_ADD_RECURSE)) continue;
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
@@ -705,7 +738,12 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
       ReportFailure(ARC_ERROR_BUFFER, "AddWildcard", baseFolder);
       return ARC_E_BAD_NAME;
     }
-    result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr);
+    if (IsFolderLink(entry.attributes)) {
+      result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
+    } else {
+      result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr);
+      if (result == kFolderLeftOut) result = 0;
+    }
     if (result < 0) return result;
   }
   return result;
@@ -725,7 +763,8 @@ void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int dept
   ZoChar child[ZO_MAX_PATH];
   while (lister.Next(&entry)) {
     if (IsDotOrDotDot(entry.name)) continue;
-    if ((entry.attributes & ZO_ATTR_REPARSE_POINT) && (entry.attributes & ZO_ATTR_DIRECTORY)) continue;
+    // Neither links to folders nor FIFOs, sockets and devices are added.
+    if (IsFolderLink(entry.attributes) || (entry.attributes & ZO_ATTR_DEVICE)) continue;
     ++*count;
     if (entry.attributes & ZO_ATTR_DIRECTORY) {
       if (arc::JoinFolderAndName(folder, entry.name, child)) MeasureTree(child, size, count, depth + 1);

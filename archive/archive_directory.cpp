@@ -311,6 +311,14 @@ ZoResult CArchive2::GetVolumeComment(ZoChar* buffer, unsigned size) {
   return 0;
 }
 
+ZoResult CArchive2::GetKeptComment(ZoChar* buffer, unsigned size) const {
+  if (!buffer || size == 0) return E_INVALIDARG;
+  buffer[0] = 0;
+  if (!endLoaded_) return ARC_E_BAD_SIGNATURE;
+  plat::CopyTruncated(buffer, size, comment_);
+  return 0;
+}
+
 int CArchive2::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
   if (index < 0 || static_cast<size_t>(index) >= directory_.size()) return 0;
   const ArchiveDirectoryEntry& e = directory_[static_cast<size_t>(index)];

@@ -38,6 +38,8 @@ inline constexpr int32_t ARC_ERROR_NOT_OPEN = ZO_RESULT(0xAAAAAAB0);
 inline constexpr int32_t ARC_EVENT_FILE_END = 0;                    // per-file phase ended
 inline constexpr int32_t ARC_EVENT_EXTRACT_START = 0x0AAAAAA0;      // itemName: entry name
 inline constexpr int32_t ARC_EVENT_ADD_START = 0x0AAAAAA1;          // itemName: entry name
+inline constexpr int32_t ARC_EVENT_SKIPPED_NAME = 0x0AAAAAA2;       // left out: a name no reader could use
+                                                                    // (ARC_ADD_SKIP_BAD_NAMES); itemName: its path
 inline constexpr int32_t ARC_EVENT_ENTRY_DROPPED = 0x0AAAAAA3;      // itemName: entry name
 inline constexpr int32_t ARC_EVENT_ASK_REPLACE = 0x0AAAAAA4;        // question; itemName: target path
 inline constexpr int32_t ARC_EVENT_SKIPPED = 0x0AAAAAA5;            // itemName: target path
@@ -45,6 +47,11 @@ inline constexpr int32_t ARC_EVENT_REPLACED = 0x0AAAAAA6;           // itemName:
 inline constexpr int32_t ARC_EVENT_COPY_PHASE = 0x0AAAAAA7;         // itemName: phase label
 inline constexpr int32_t ARC_EVENT_VERIFY_START = 0x0AAAAAA8;       // itemName: entry name
 inline constexpr int32_t ARC_EVENT_ASK_REPLACE_READONLY = 0x0AAAAAA9;
+inline constexpr int32_t ARC_EVENT_SKIPPED_SPECIAL = 0x0AAAAAAA;    // left out, never opened: neither a regular
+                                                                    // file nor a folder (FIFO, socket, device,
+                                                                    // broken link); itemName: its path
+inline constexpr int32_t ARC_EVENT_SKIPPED_FOLDER_LINK = 0x0AAAAAAB; // left out, not followed: a link to a folder
+                                                                    // or a junction; itemName: its path
 inline constexpr int32_t ARC_EVENT_BEGIN_ITEM = 0x0AAAAAAE;         // sent by BeginItem itself
 inline constexpr int32_t ARC_EVENT_DONE = 0x0AAAAAAF;               // a public operation finished
 

@@ -20,7 +20,8 @@ bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool isDirecto
 
 struct DirectoryEntry {
   String16 name;            // file name only
-  uint32_t attributes = 0;  // Windows bits; links carry ZO_ATTR_REPARSE_POINT
+  uint32_t attributes = 0;  // Windows bits; links carry ZO_ATTR_REPARSE_POINT, FIFOs,
+                            // sockets and devices ZO_ATTR_DEVICE (types.h)
   uint64_t size = 0;
   ZoFileTime lastWrite = 0;
 };

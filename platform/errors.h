@@ -45,6 +45,7 @@ enum : uint32_t {
   kErrorCantResolveFilename = 1921,
   kErrorTimeout = 1460,
   kErrorIoDevice = 1117,
+  kErrorOperationAborted = 995,  // a blocked call given up for an interrupt (Ctrl-C, SIGTERM)
 };
 
 // The calling thread's last error (Windows numbering).

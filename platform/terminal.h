@@ -5,12 +5,17 @@
 // Contracts (both back ends):
 // - Text written through WriteText is UTF-8; on a Windows console it is shown
 //   through the console's UTF-16 interface, elsewhere the bytes go out as they are.
-// - The interrupt watch turns Ctrl-C (SIGINT / CTRL_C_EVENT, also Ctrl-Break and
-//   SIGTERM) into a flag that the program polls; the process is not ended by the
-//   first one. A second Ctrl-C while the first is still pending ends the process
-//   the system's default way, so a program stuck in a long call stays killable.
-//   Repeats within kRepeatedInterruptMs of the first count as the same one: a
-//   supervisor such as timeout(1) delivers one interrupt to the process twice.
+// - The interrupt watch turns Ctrl-C (SIGINT / CTRL_C_EVENT), SIGTERM, SIGHUP and
+//   Ctrl-Break (and the console's close, log-off and shut-down events) into a
+//   flag that the program polls; the process is not ended by the first one. A
+//   system call blocked when it comes gives up (POSIX: the file layer does not
+//   retry the interrupted call; Windows: the main thread's blocked I/O is
+//   cancelled), so the program sees the interrupt. A second interrupt while the
+//   first is still pending removes the file registered with RemoveOnForcedExit
+//   and ends the process the system's default way, so a program stuck in a long
+//   call stays killable and leaves no temporary file behind. Repeats within
+//   kRepeatedInterruptMs of the first count as the same one: a supervisor such
+//   as timeout(1) delivers one interrupt to the process twice.
 // - ReadKey returns early (with kKeyInterrupted) when Ctrl-C arrives while it waits.
 #pragma once
 #include <string_view>
@@ -31,7 +36,8 @@ bool IsTerminal(StandardStream stream);
 int TerminalWidth(StandardStream stream);
 
 // Writes UTF-8 text to standard output or standard error (Input is refused).
-// False when the write fails (a closed pipe, a full disk).
+// False when the write fails (a closed pipe, a full disk), and for standard
+// output once an interrupt is pending (the program's results are not wanted).
 bool WriteText(StandardStream stream, std::string_view utf8);
 
 // Starts watching for Ctrl-C. Idempotent. `callback`, when not null, runs once
@@ -43,6 +49,10 @@ void WatchInterrupts(InterruptCallback callback = nullptr);
 // True once Ctrl-C has arrived since the watch started or the flag was cleared.
 bool InterruptRequested();
 void ClearInterrupt();
+// The file (a temporary file being written) that a second interrupt deletes
+// before it ends the process; null forgets it. Call on the program's thread; the
+// path is converted here, so the interrupt handler only has to delete it.
+void RemoveOnForcedExit(const ZoChar* path);
 
 // Results of ReadKey besides a character (which is returned as a code point).
 inline constexpr int kKeyEndOfInput = -1;    // standard input closed

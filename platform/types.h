@@ -23,6 +23,10 @@ inline constexpr uint32_t ZO_ATTR_HIDDEN = 0x02;
 inline constexpr uint32_t ZO_ATTR_SYSTEM = 0x04;
 inline constexpr uint32_t ZO_ATTR_DIRECTORY = 0x10;
 inline constexpr uint32_t ZO_ATTR_ARCHIVE = 0x20;
+// Neither a regular file nor a folder: a FIFO, socket or device; on POSIX also a
+// link to one and a link whose target is missing. Such a path is never opened by
+// the writers (an open or read could block or act on the device).
+inline constexpr uint32_t ZO_ATTR_DEVICE = 0x40;
 inline constexpr uint32_t ZO_ATTR_NORMAL = 0x80;
 inline constexpr uint32_t ZO_ATTR_REPARSE_POINT = 0x400;  // symbolic link or junction
 inline constexpr uint32_t ZO_INVALID_ATTRIBUTES = 0xFFFFFFFFu;

@@ -229,6 +229,9 @@ bool ZoIsMatchWildCard(const ZoChar* pattern, const ZoChar* name) {
 
 int ZoDoesFileExist(const ZoChar* path) {
   if (!path || !path[0]) return 0;
+  // A FIFO, socket or device exists, but opening it could block or act on it.
+  const uint32_t attributes = plat::GetAttributes(path);
+  if (attributes != ZO_INVALID_ATTRIBUTES && (attributes & ZO_ATTR_DEVICE)) return 1;
   plat::File file = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
                                      plat::Disposition::OpenExisting);
   if (file) return 1;
@@ -379,6 +382,9 @@ ZoResult ZoGetFileSizeByName(const ZoChar* path, uint64_t* size) {
   if (!size) return E_INVALIDARG;
   *size = 0;
   if (!path) return ZO_E_CANNOT_OPEN;
+  // A FIFO, socket or device has no size to read and is not opened for one.
+  const uint32_t attributes = plat::GetAttributes(path);
+  if (attributes != ZO_INVALID_ATTRIBUTES && (attributes & ZO_ATTR_DEVICE)) return S_OK;
   plat::File file = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
                                      plat::Disposition::OpenExisting);
   if (!file || !file.Size(size)) {

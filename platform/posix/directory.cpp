@@ -135,13 +135,8 @@ bool DirectoryLister::Next(DirectoryEntry* entry) {
     std::string full = s->folder + de->d_name;
     struct stat st;
     if (lstat(full.c_str(), &st) == 0) {
-      if (S_ISLNK(st.st_mode)) {
-        entry->attributes |= ZO_ATTR_REPARSE_POINT;
-        struct stat target;
-        if (stat(full.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) entry->attributes |= ZO_ATTR_DIRECTORY;
-      } else if (S_ISDIR(st.st_mode)) {
-        entry->attributes |= ZO_ATTR_DIRECTORY;
-      } else {
+      entry->attributes = KindAttributes(full, st);
+      if (S_ISREG(st.st_mode)) {
         entry->size = static_cast<uint64_t>(st.st_size);
         if ((st.st_mode & S_IWUSR) == 0) entry->attributes |= ZO_ATTR_READONLY;
       }

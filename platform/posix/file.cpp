@@ -1,6 +1,9 @@
 // POSIX back end: holds only code valid on every POSIX system.
 // Files through open(2)/read(2)/write(2), with EINTR retried, O_CLOEXEC, and the
-// fault-injection seam consulted on every write, read, rename and close.
+// fault-injection seam consulted on every write, read, rename and close. A call
+// that an interrupt (terminal.h: Ctrl-C, SIGTERM, SIGHUP) cuts short is not
+// retried once that interrupt is pending: it fails with kErrorOperationAborted,
+// so a call blocked on a slow file or pipe cannot keep a cancelled program alive.
 #include "platform/file.h"
 
 #include <fcntl.h>
@@ -14,6 +17,7 @@
 #include "platform/errors.h"
 #include "platform/fault.h"
 #include "platform/posix/posix_util.h"
+#include "platform/terminal.h"
 #include "platform/text.h"
 #include "platform/time.h"
 
@@ -38,6 +42,12 @@ uint32_t ReturnPath(const std::u16string& text, ZoChar* out, uint32_t capacity) 
 }
 
 namespace {
+
+// A pipe or slow file cut short by an interrupt: not retried (see the top).
+bool Aborted() {
+  SetLastError(kErrorOperationAborted);
+  return false;
+}
 
 ZoFileTime FromTimespec(const struct timespec& ts) { return FileTimeFromUnix(ts.tv_sec, static_cast<uint32_t>(ts.tv_nsec)); }
 
@@ -111,10 +121,15 @@ File File::Open(const ZoChar* path, Access access, uint32_t /*share*/, Dispositi
   }
   mode_t mode = posixMode ? static_cast<mode_t>(posixMode & 07777) : 0666;
   if (attributes & ZO_ATTR_READONLY) mode &= ~0222;
+  // O_NONBLOCK only for the open itself: opening a FIFO without a writer (or a
+  // device that waits for a carrier) returns at once instead of blocking; it is
+  // cleared below, so reads and writes block as usual. O_NOCTTY: a terminal
+  // opened here never becomes the process's controlling terminal.
+  flags |= O_NONBLOCK | O_NOCTTY;
   int fd;
   do {
     fd = ::open(native.c_str(), flags, mode);
-  } while (fd < 0 && errno == EINTR);
+  } while (fd < 0 && errno == EINTR && !InterruptRequested());
   if (fd < 0) {
     if (errno == EEXIST && disposition == Disposition::CreateNew) {
       SetLastError(kErrorFileExists);
@@ -128,6 +143,12 @@ File File::Open(const ZoChar* path, Access access, uint32_t /*share*/, Dispositi
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     SetLastError(kErrorAccessDenied);
+    return File();
+  }
+  int status = fcntl(fd, F_GETFL);
+  if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+    SetLastErrorFromErrno();
+    ::close(fd);
     return File();
   }
   return File(fd);
@@ -144,12 +165,13 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
   while (*got < size) {
     ssize_t n = ::read(static_cast<int>(handle_), p + *got, size - *got);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !InterruptRequested()) continue;
       SetLastErrorFromErrno();
       return false;
     }
     if (n == 0) break;
     *got += static_cast<size_t>(n);
+    if (*got < size && InterruptRequested()) return Aborted();
   }
   return true;
 }
@@ -168,12 +190,13 @@ bool File::ReadAt(uint64_t offset, void* buffer, size_t size, size_t* got) {
   while (*got < size) {
     ssize_t n = ::pread(static_cast<int>(handle_), p + *got, size - *got, static_cast<off_t>(offset + *got));
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !InterruptRequested()) continue;
       SetLastErrorFromErrno();
       return false;
     }
     if (n == 0) break;
     *got += static_cast<size_t>(n);
+    if (*got < size && InterruptRequested()) return Aborted();
   }
   return true;
 }
@@ -191,11 +214,12 @@ bool File::Write(const void* buffer, size_t size) {
   while (done < allowed) {
     ssize_t n = ::write(static_cast<int>(handle_), p + done, allowed - done);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !InterruptRequested()) continue;
       SetLastErrorFromErrno();
       return false;
     }
     done += static_cast<size_t>(n);
+    if (done < allowed && InterruptRequested()) return Aborted();
   }
   if (fail) {
     SetLastError(error);
@@ -286,6 +310,21 @@ bool File::Close() {
   return true;
 }
 
+uint32_t KindAttributes(const std::string& native, const struct stat& own) {
+  uint32_t attributes = 0;
+  struct stat target = own;
+  if (S_ISLNK(own.st_mode)) {
+    attributes |= ZO_ATTR_REPARSE_POINT;
+    if (stat(native.c_str(), &target) != 0) return attributes | ZO_ATTR_DEVICE;  // dangling
+  }
+  if (S_ISDIR(target.st_mode)) {
+    attributes |= ZO_ATTR_DIRECTORY;
+  } else if (!S_ISREG(target.st_mode)) {
+    attributes |= ZO_ATTR_DEVICE;
+  }
+  return attributes;
+}
+
 uint32_t GetAttributes(const ZoChar* path) {
   std::string native;
   if (!ToNativePath(path, &native)) return ZO_INVALID_ATTRIBUTES;
@@ -294,14 +333,7 @@ uint32_t GetAttributes(const ZoChar* path) {
     SetLastErrorFromErrnoAt(native);
     return ZO_INVALID_ATTRIBUTES;
   }
-  uint32_t attributes = 0;
-  if (S_ISLNK(st.st_mode)) {
-    attributes |= ZO_ATTR_REPARSE_POINT;
-    struct stat target;
-    if (stat(native.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) attributes |= ZO_ATTR_DIRECTORY;
-  } else if (S_ISDIR(st.st_mode)) {
-    attributes |= ZO_ATTR_DIRECTORY;
-  }
+  uint32_t attributes = KindAttributes(native, st);
   if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) attributes |= ZO_ATTR_READONLY;
   if (attributes == 0) attributes = ZO_ATTR_ARCHIVE;
   return attributes;

@@ -1,6 +1,6 @@
 // POSIX back end: holds only code valid on every POSIX system.
-// Terminal queries through isatty/ioctl, Ctrl-C through sigaction without
-// SA_RESTART (so a blocked read of a key press returns), single keys through a
+// Terminal queries through isatty/ioctl, Ctrl-C, SIGTERM and SIGHUP through
+// sigaction without SA_RESTART (so a blocked call returns), single keys through a
 // temporary non-canonical, no-echo termios state that is always restored.
 #include "platform/terminal.h"
 
@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <string>
 
 namespace plat {
 
@@ -22,6 +23,12 @@ std::atomic<InterruptCallback> gInterruptCallback{nullptr};
 std::atomic<bool> gWatching{false};
 // Monotonic time of the pending interrupt, in milliseconds.
 std::atomic<long long> gInterruptAtMs{0};
+// The file a forced exit deletes: a native path, published by gCleanupReady.
+// The handler reads the buffer only while the flag is set, and the program's
+// thread clears the flag before it writes the buffer again.
+constexpr size_t kCleanupCapacity = 4096;
+char gCleanupPath[kCleanupCapacity] = {};
+std::atomic<bool> gCleanupReady{false};
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 static_assert(std::atomic<long long>::is_always_lock_free, "the signal handler needs a lock-free clock");
@@ -51,6 +58,7 @@ extern "C" void HandleInterrupt(int signalNumber) {
     // a repeat that comes later counts as the user's second Ctrl-C. That one
     // ends the process the way the user expects.
     if (now - gInterruptAtMs.load() >= kRepeatedInterruptMs) {
+      if (gCleanupReady.load()) unlink(gCleanupPath);  // async-signal-safe
       signal(signalNumber, SIG_DFL);
       raise(signalNumber);
     }
@@ -96,17 +104,24 @@ int TerminalWidth(StandardStream stream) {
 
 bool WriteText(StandardStream stream, std::string_view utf8) {
   if (stream == StandardStream::Input) return false;
+  // Once the program is interrupted its results are no longer wanted, and a
+  // write to a pipe nobody reads would block past the interrupt; messages on
+  // standard error still go out.
+  if (stream == StandardStream::Output && InterruptRequested()) return false;
   int fd = DescriptorOf(stream);
   const char* data = utf8.data();
   size_t left = utf8.size();
   while (left > 0) {
     ssize_t wrote = write(fd, data, left);
     if (wrote < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !InterruptRequested()) continue;  // a full pipe must not outlast a cancel
       return false;
     }
     data += wrote;
     left -= static_cast<size_t>(wrote);
+    // A signal during a blocked write to a pipe ends it early with the bytes
+    // moved so far (not EINTR); going on would block again.
+    if (left > 0 && InterruptRequested()) return false;
   }
   return true;
 }
@@ -117,11 +132,13 @@ void WatchInterrupts(InterruptCallback callback) {
   struct sigaction action {};
   action.sa_handler = HandleInterrupt;
   sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGINT);   // one handler at a time, so the flag and
-  sigaddset(&action.sa_mask, SIGTERM);  // its time are set together
-  action.sa_flags = 0;  // no SA_RESTART: a waiting ReadKey must see EINTR
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // One handler at a time, so the flag and its time are set together.
+  const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (int number : kSignals) sigaddset(&action.sa_mask, number);
+  // No SA_RESTART: a blocked call returns EINTR, which the file layer and
+  // ReadKey do not retry once the interrupt is pending.
+  action.sa_flags = 0;
+  for (int number : kSignals) sigaction(number, &action, nullptr);
   // A closed pipe (ach list | head) becomes a failed write, not a dead process.
   signal(SIGPIPE, SIG_IGN);
 }
@@ -129,6 +146,16 @@ void WatchInterrupts(InterruptCallback callback) {
 bool InterruptRequested() { return gInterruptPending.load() != 0; }
 
 void ClearInterrupt() { gInterruptPending.store(0); }
+
+void RemoveOnForcedExit(const ZoChar* path) {
+  gCleanupReady.store(false);
+  if (!path) return;
+  std::string native = ToUtf8(StringView16(path, Length(path)));
+  if (native.empty() || native.size() >= kCleanupCapacity) return;
+  native.copy(gCleanupPath, native.size());
+  gCleanupPath[native.size()] = 0;
+  gCleanupReady.store(true);
+}
 
 int ReadKey() {
   if (isatty(STDIN_FILENO) != 1) return kKeyNotTerminal;

@@ -37,6 +37,7 @@ struct ListerState {
 void FillEntry(const WIN32_FIND_DATAW& data, DirectoryEntry* entry) {
   entry->name.assign(Zo(data.cFileName), BoundedLength(Zo(data.cFileName), MAX_PATH));
   entry->attributes = data.dwFileAttributes;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) entry->attributes |= DeviceAttributeOfReparseTag(data.dwReserved0);
   entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry->lastWrite = FromFileTime(data.ftLastWriteTime);
 }

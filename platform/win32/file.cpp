@@ -42,6 +42,18 @@ DWORD CreationDisposition(Disposition disposition) {
   return OPEN_EXISTING;
 }
 
+// True for a path of the device namespace (\\.\pipe\x, \\?\COM1, \\.\PhysicalDrive0):
+// one that names no drive (\\?\C:\...) and no UNC share (\\?\UNC\...), so
+// neither a file nor a folder that the writers may open.
+bool IsDeviceNamespacePath(const ZoChar* path) {
+  if (!(path[0] == u'\\' && path[1] == u'\\' && (path[2] == u'.' || path[2] == u'?') && path[3] == u'\\')) return false;
+  const ZoChar* rest = path + 4;
+  const ZoChar letter = static_cast<ZoChar>(rest[0] | 0x20);
+  if (letter >= u'a' && letter <= u'z' && rest[1] == u':' && (rest[2] == u'\\' || rest[2] == 0)) return false;
+  const bool unc = (rest[0] | 0x20) == u'u' && (rest[1] | 0x20) == u'n' && (rest[2] | 0x20) == u'c' && rest[3] == u'\\';
+  return !unc;
+}
+
 // A handle for reading or writing a path's times and attributes; directories
 // open too (backup semantics), as stat(2) reaches them on POSIX.
 HANDLE OpenForMetadata(const ZoChar* path, DWORD access) {
@@ -266,7 +278,19 @@ uint32_t GetAttributes(const ZoChar* path) {
     return ZO_INVALID_ATTRIBUTES;
   }
   // GetFileAttributesW reports a symbolic link itself, not its target.
-  return ::GetFileAttributesW(Wide(path));
+  DWORD attributes = ::GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+  if (IsDeviceNamespacePath(path)) attributes |= ZO_ATTR_DEVICE;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // The reparse tag is only in the find data.
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW(Wide(path), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      ::FindClose(find);
+      attributes |= DeviceAttributeOfReparseTag(data.dwReserved0);
+    }
+  }
+  return attributes;
 }
 
 bool SetAttributes(const ZoChar* path, uint32_t attributes) {

@@ -1,7 +1,8 @@
 // Win32 back end: holds only code valid on every Windows system.
 // Console detection through GetConsoleMode, UTF-8 output shown through
-// WriteConsoleW on a console, Ctrl-C through SetConsoleCtrlHandler (which runs
-// on a system thread), single keys through ReadConsoleInputW, and the UTF-16
+// WriteConsoleW on a console, Ctrl-C, Ctrl-Break and the console's close, log-off
+// and shut-down events through SetConsoleCtrlHandler (which runs on a system
+// thread and cancels the main thread's blocked I/O), single keys through ReadConsoleInputW, and the UTF-16
 // command line through CommandLineToArgvW.
 #include "platform/terminal.h"
 
@@ -37,18 +38,47 @@ bool IsConsoleHandle(HANDLE handle) {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
+// The thread that started the watch (the program's main thread), whose blocked
+// synchronous I/O an interrupt cancels.
+HANDLE gMainThread = nullptr;
+// The file a forced exit deletes, published by gCleanupReady (see RemoveOnForcedExit).
+wchar_t gCleanupPath[32768] = {};
+std::atomic<bool> gCleanupReady{false};
+
+// CancelSynchronousIo exists from Windows Vista on; looked up at run time so the
+// program still starts where it is missing (a blocked call then stays blocked
+// until the second interrupt).
+void CancelMainThreadIo() {
+  using CancelFunction = BOOL(WINAPI*)(HANDLE);
+  static const CancelFunction cancel = reinterpret_cast<CancelFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CancelSynchronousIo")));
+  if (cancel && gMainThread) cancel(gMainThread);
+}
+
 BOOL WINAPI HandleConsoleControl(DWORD type) {
-  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
+  const bool closing = type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT;
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && !closing) return FALSE;
   ULONGLONG now = GetTickCount64();
   if (gInterruptPending.exchange(1) != 0) {
     // A repeat within the burst of the first is the same interrupt; a later
     // one is the user's second Ctrl-C, and default handling ends the process.
-    return now - gInterruptAtMs.load() >= static_cast<ULONGLONG>(kRepeatedInterruptMs) ? FALSE : TRUE;
+    if (now - gInterruptAtMs.load() < static_cast<ULONGLONG>(kRepeatedInterruptMs)) return TRUE;
+    // Deleting succeeds when nothing holds the file open without delete sharing;
+    // otherwise the file stays (the process ends all the same).
+    if (gCleanupReady.load()) DeleteFileW(gCleanupPath);
+    return FALSE;
   }
   gInterruptAtMs.store(now);
   InterruptCallback callback = gInterruptCallback.load();
   if (callback) callback();
   if (gInterruptEvent) SetEvent(gInterruptEvent);
+  CancelMainThreadIo();
+  if (closing) {
+    // Returning from these ends the process at once; waiting here gives the
+    // program's thread the time the system allows to cancel and clean up. The
+    // program's exit ends this thread.
+    Sleep(30000);
+  }
   return TRUE;
 }
 
@@ -66,6 +96,8 @@ int TerminalWidth(StandardStream stream) {
 
 bool WriteText(StandardStream stream, std::string_view utf8) {
   if (stream == StandardStream::Input) return false;
+  // Once the program is interrupted its results are no longer wanted.
+  if (stream == StandardStream::Output && InterruptRequested()) return false;
   HANDLE handle = HandleOf(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
   if (IsConsoleHandle(handle)) {
@@ -97,6 +129,10 @@ void WatchInterrupts(InterruptCallback callback) {
   gInterruptCallback.store(callback);
   if (gWatching.exchange(true)) return;
   gInterruptEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, GetCurrentThread(), self, &gMainThread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    gMainThread = nullptr;
+  }
   SetConsoleCtrlHandler(HandleConsoleControl, TRUE);
 }
 
@@ -105,6 +141,16 @@ bool InterruptRequested() { return gInterruptPending.load() != 0; }
 void ClearInterrupt() {
   gInterruptPending.store(0);
   if (gInterruptEvent) ResetEvent(gInterruptEvent);
+}
+
+void RemoveOnForcedExit(const ZoChar* path) {
+  gCleanupReady.store(false);
+  if (!path) return;
+  size_t length = Length(path);
+  if (length == 0 || length >= sizeof(gCleanupPath) / sizeof(gCleanupPath[0])) return;
+  for (size_t i = 0; i < length; ++i) gCleanupPath[i] = static_cast<wchar_t>(path[i]);
+  gCleanupPath[length] = 0;
+  gCleanupReady.store(true);
 }
 
 int ReadKey() {

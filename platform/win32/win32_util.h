@@ -52,6 +52,21 @@ class ScopedHandle {
   HANDLE h_;
 };
 
+// ZO_ATTR_DEVICE for the reparse tags of the special files Linux subsystems keep
+// on NTFS (a Unix socket, a FIFO, a character or block device), which no open can
+// read as a file; 0 for every other tag (symbolic links, placeholders, ...).
+inline uint32_t DeviceAttributeOfReparseTag(DWORD tag) {
+  switch (tag) {
+    case 0x80000023u:  // IO_REPARSE_TAG_AF_UNIX
+    case 0x80000024u:  // IO_REPARSE_TAG_LX_FIFO
+    case 0x80000025u:  // IO_REPARSE_TAG_LX_CHR
+    case 0x80000026u:  // IO_REPARSE_TAG_LX_BLK
+      return ZO_ATTR_DEVICE;
+    default:
+      return 0;
+  }
+}
+
 // Copies UTF-16 text into a caller buffer with the size contract of
 // GetFullPathNameW: the length when it fits, else the capacity needed (and an
 // empty, terminated buffer when there is room for the terminator).

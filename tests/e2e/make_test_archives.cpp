@@ -188,6 +188,13 @@ bool WriteE2eSet() {
   longComment.commentLengthOverride = 0x7FFFFFFFu;
   ok &= Write("longcomment.ach", testarc::Build(longComment));
 
+  // A comment of 1,500 units, as another writer may store it: readers keep the
+  // first 1,023 ("0123456789" repeated, so the cut is visible).
+  ArchiveSpec longerComment;
+  longerComment.entries.push_back(testarc::File(u"a.txt", "a\n"));
+  for (int i = 0; i < 150; ++i) longerComment.comment += u"0123456789";
+  ok &= Write("longcomment1500.ach", testarc::Build(longerComment));
+
   // Control characters in a name and the comment: a listing must not pass them
   // to the terminal.
   ArchiveSpec control;

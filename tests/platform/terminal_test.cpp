@@ -1,12 +1,18 @@
 // Ctrl-C handling: the first interrupt is a flag, a burst of repeats is still
-// that one interrupt, and a later second one ends the process.
+// that one interrupt, and a later second one removes the registered temporary
+// file and ends the process.
 #include <gtest/gtest.h>
 
 #include "platform/terminal.h"
 
+#include "platform/directory.h"
+#include "platform/file.h"
+#include "tests/platform/scratch_folder.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 // Signals reach the watch on POSIX; a Windows console sends its events another
@@ -31,16 +37,38 @@ TEST(InterruptWatch, BurstIsOneInterruptAndALaterRepeatEndsTheProcess) {
         std::_Exit(0);
       },
       ::testing::ExitedWithCode(0), "");
-  // A second Ctrl-C after the burst window is the user insisting.
-  EXPECT_EXIT(
-      {
-        plat::WatchInterrupts();
-        std::raise(SIGINT);
-        std::this_thread::sleep_for(std::chrono::milliseconds(plat::kRepeatedInterruptMs + 200));
-        std::raise(SIGINT);
-        std::_Exit(0);
-      },
-      ::testing::KilledBySignal(SIGINT), "");
+}
+
+// A second interrupt after the burst window is the user insisting: the process
+// ends by that signal, and the temporary file it registered is gone. SIGTERM and
+// SIGHUP are watched like Ctrl-C.
+TEST(InterruptWatch, ALaterRepeatRemovesTheRegisteredFileAndEndsTheProcess) {
+  // "fast": the child is forked here, so it writes into this test's folder (a
+  // re-executed child would make a folder of its own).
+  GTEST_FLAG_SET(death_test_style, "fast");
+  testing_support::ScratchFolder scratch;
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+    const plat::String16 temp = scratch / ("~partial-" + std::to_string(number));
+    const plat::String16 other = scratch / "unregistered";
+    EXPECT_EXIT(
+        {
+          plat::WatchInterrupts();
+          plat::File::Open(other.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
+          plat::RemoveOnForcedExit(other.c_str());
+          plat::RemoveOnForcedExit(temp.c_str());  // the latest registration wins
+          plat::File written =
+              plat::File::Open(temp.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
+          if (!written) std::_Exit(4);
+          std::raise(number);
+          if (!plat::InterruptRequested()) std::_Exit(2);
+          std::this_thread::sleep_for(std::chrono::milliseconds(plat::kRepeatedInterruptMs + 200));
+          std::raise(number);
+          std::_Exit(0);
+        },
+        ::testing::KilledBySignal(number), "");
+    EXPECT_FALSE(plat::Exists(temp.c_str())) << number;
+    EXPECT_TRUE(plat::Exists(other.c_str())) << number;
+  }
 }
 
 }  // namespace

@@ -47,7 +47,8 @@ std::string PadRight(const std::string& text, size_t width) {
 
 String16 CommentOf(CArchive2& archive) {
   ZoChar buffer[1024] = {};
-  if (archive.GetVolumeComment(buffer, 1024) < 0) return String16();
+  // The comment as the engine kept it: also the first 1,023 units of a longer one.
+  if (archive.GetKeptComment(buffer, 1024) < 0) return String16();
   return String16(buffer, plat::BoundedLength(buffer, 1024));
 }
 

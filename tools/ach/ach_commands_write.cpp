@@ -14,6 +14,7 @@
 #include "archive/archive2.h"
 #include "platform/directory.h"
 #include "platform/file.h"
+#include "platform/terminal.h"
 #include "tools/ach/ach_commands.h"
 #include "tools/ach/ach_files.h"
 #include "tools/ach/ach_output.h"
@@ -25,6 +26,23 @@ namespace ach {
 using plat::String16;
 
 namespace {
+
+// While a command writes a temporary file, a second Ctrl-C (which ends the
+// process at once) deletes it; the registration ends with the command.
+struct ForcedExitCleanup {
+  ForcedExitCleanup() = default;
+  explicit ForcedExitCleanup(const String16& path) { plat::RemoveOnForcedExit(path.c_str()); }
+  ~ForcedExitCleanup() { plat::RemoveOnForcedExit(nullptr); }
+  ForcedExitCleanup(const ForcedExitCleanup&) = delete;
+  ForcedExitCleanup& operator=(const ForcedExitCleanup&) = delete;
+};
+
+// The closing line of create and add when files were left out; true when any were.
+bool ReportLeftOut(const ToolProgress& progress) {
+  if (progress.LeftOut() == 0) return false;
+  ErrorLine(std::to_string(progress.LeftOut()) + " file(s) or folder(s) skipped");
+  return true;
+}
 
 bool WasCancelled(const ToolProgress& progress, ZoResult result) {
   return progress.Cancelled() || result == ARC_E_CANCELLED;
@@ -82,6 +100,7 @@ uint32_t AddFlags(const Options& options) {
   uint32_t flags = 0;
   if (options.recurse) flags |= ARC_ADD_RECURSE;
   if (options.replaceEntries) flags |= ARC_ADD_REPLACE;
+  if (!options.strict) flags |= ARC_ADD_SKIP_BAD_NAMES;
   return flags;
 }
 
@@ -99,6 +118,7 @@ std::unique_ptr<CArchive2> OpenForRewrite(const String16& target, uint32_t mode,
     if (!tempExisted) RemoveFileIfPresent(*temp);
     return nullptr;
   }
+  if (!tempExisted) plat::RemoveOnForcedExit(temp->c_str());
   return archive;
 }
 
@@ -114,6 +134,7 @@ int RunCreate(const Options& options) {
   }
   String16 temp = RewriteTempPath(target);
   ToolProgress progress(ReplacePolicy::Ask, QuestionSubject::Entry, false, ShowBar());
+  ForcedExitCleanup cleanup(temp);
   auto archive = std::make_unique<CArchive2>();
   if (!OpenArchive(*archive, temp, ARC_OPEN_CREATE, progress)) {
     archive.reset();
@@ -149,7 +170,8 @@ int RunCreate(const Options& options) {
   Out(std::to_string(progress.Started()) + " file(s) added to ");
   Out(target);
   Out("\n");
-  return nothingFound > 0 ? kExitPartial : kExitOk;
+  bool leftOut = ReportLeftOut(progress);
+  return (nothingFound > 0 || leftOut) ? kExitPartial : kExitOk;
 }
 
 int RunAdd(const Options& options) {
@@ -158,6 +180,7 @@ int RunAdd(const Options& options) {
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
   ReplacePolicy policy = options.replaceEntries ? ReplacePolicy::Overwrite : ReplacePolicy::Ask;
   ToolProgress progress(policy, QuestionSubject::Entry, CanAsk(), ShowBar());
+  ForcedExitCleanup cleanup;  // OpenForRewrite registers the temporary file
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_APPEND, progress, &temp);
   if (!archive) return kExitFailure;
@@ -183,13 +206,15 @@ int RunAdd(const Options& options) {
   Out(target);
   Out("\n");
   if (progress.Skipped() > 0) ErrorLine(std::to_string(progress.Skipped()) + " existing entr(y/ies) kept");
-  return (nothingFound > 0 || progress.Skipped() > 0) ? kExitPartial : kExitOk;
+  bool leftOut = ReportLeftOut(progress);
+  return (nothingFound > 0 || progress.Skipped() > 0 || leftOut) ? kExitPartial : kExitOk;
 }
 
 int RunDelete(const Options& options) {
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
   ToolProgress progress(ReplacePolicy::Skip, QuestionSubject::Entry, false, ShowBar());
+  ForcedExitCleanup cleanup;  // OpenForRewrite registers the temporary file
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_DELETE, progress, &temp);
   if (!archive) return kExitFailure;
@@ -235,7 +260,7 @@ int RunComment(const Options& options) {
     CArchive2 archive;
     if (!OpenArchive(archive, target, ARC_OPEN_READ, progress)) return kExitFailure;
     ZoChar buffer[arc::kCommentCapacity] = {};
-    ZoResult result = archive.GetVolumeComment(buffer, arc::kCommentCapacity);
+    ZoResult result = archive.GetKeptComment(buffer, arc::kCommentCapacity);
     archive.Close();
     if (result < 0) {
       ErrorLine("cannot read the comment: " + FormatResult(result));
@@ -361,6 +386,7 @@ int RunSplit(const Options& options) {
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
   ToolProgress progress(ReplacePolicy::Skip, QuestionSubject::File, false, ShowBar());
+  ForcedExitCleanup cleanup;  // OpenForRewrite registers the temporary file
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_MULTIVOL, progress, &temp);
   if (!archive) return kExitFailure;
@@ -420,6 +446,7 @@ int RunMerge(const Options& options) {
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
   ToolProgress progress(ReplacePolicy::Skip, QuestionSubject::File, false, ShowBar());
+  ForcedExitCleanup cleanup;  // OpenForRewrite registers the temporary file
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_MULTIVOL, progress, &temp);
   if (!archive) return kExitFailure;

@@ -47,22 +47,27 @@ const CommandInfo kCommands[] = {
      "Verifies every entry (or the matching ones) completely: the stored bytes,\n"
      "the unpacked bytes and their size, following the volumes of a split archive.\n"},
     {Command::Create, "create", 2, -1,
-     "usage: ach create ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] PATH...\n"
+     "usage: ach create ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--strict] PATH...\n"
      "\n"
      "Creates ARCHIVE (replacing it) from files, folders and wildcard patterns.\n"
+     "Skipped with a warning (exit status 1): names an archive cannot hold on\n"
+     "Windows (a colon, * ? < > | \", a device name such as CON or NUL, a\n"
+     "trailing dot or space, more than 259 characters), FIFOs, sockets, devices,\n"
+     "broken links and links to folders; a link to a file stores the file.\n"
      "\n"
      "  -0 .. -9       deflate level (default 6)\n"
      "  --store        store the files without compression\n"
      "  -r             with a pattern: also add whole folders whose names match\n"
-     "  --folder NAME  store each file PATH as NAME\\file name\n"},
+     "  --folder NAME  store each file PATH as NAME\\file name\n"
+     "  --strict       a name an archive cannot hold fails the command\n"},
     {Command::Add, "add", 2, -1,
-     "usage: ach add ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--replace] PATH...\n"
+     "usage: ach add ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--replace] [--strict] PATH...\n"
      "\n"
      "Adds files, folders and wildcard matches to an existing ARCHIVE. An entry\n"
      "of the same name is replaced after a question on a terminal; elsewhere it\n"
-     "is kept unless --replace is given.\n"
+     "is kept unless --replace is given. Files are skipped as for create.\n"
      "\n"
-     "  -0 .. -9, --store, -r, --folder NAME   as for create\n"
+     "  -0 .. -9, --store, -r, --folder NAME, --strict   as for create\n"
      "  --replace      replace entries of the same name without asking\n"},
     {Command::Delete, "delete", 2, -1,
      "usage: ach delete ARCHIVE PATTERN...\n"
@@ -132,8 +137,9 @@ bool Accepts(Command command, StringView16 option) {
     case Command::List: return is("--json");
     case Command::Extract:
       return is("-o") || is("--flat") || is("--overwrite") || is("--skip-existing");
-    case Command::Create: return isLevel || is("--store") || is("-r") || is("--folder");
-    case Command::Add: return isLevel || is("--store") || is("-r") || is("--folder") || is("--replace");
+    case Command::Create: return isLevel || is("--store") || is("-r") || is("--folder") || is("--strict");
+    case Command::Add:
+      return isLevel || is("--store") || is("-r") || is("--folder") || is("--replace") || is("--strict");
     case Command::Unsfx: return is("--overwrite") || is("--skip-existing");
     default: return false;
   }
@@ -217,6 +223,8 @@ bool ParseInto(const std::vector<String16>& arguments, Options* options, std::st
       options->hasFolder = true;
     } else if (argument == u"--replace") {
       options->replaceEntries = true;
+    } else if (argument == u"--strict") {
+      options->strict = true;
     } else {  // a level -0..-9, the only option left that Accepts lets through
       if (options->store) {
         *error = "--store and a level -0..-9 exclude each other";

@@ -42,6 +42,7 @@ struct Options {
   bool hasFolder = false;
   plat::String16 folder;  // --folder NAME
   bool replaceEntries = false;  // add --replace
+  bool strict = false;          // --strict: a name an archive cannot hold fails the command
   // comment
   bool setComment = false;
   plat::String16 commentText;

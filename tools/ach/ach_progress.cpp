@@ -170,6 +170,8 @@ int32_t ToolProgress::ReportError(int32_t code) {
   } else {
     ++errors_;
   }
+  // After an interrupt a call it cut short fails; the command reports the cancel.
+  if (plat::InterruptRequested()) return 0;
   std::string message = plat::ToUtf8(step) + ": " + DescribeErrorEvent(event);
   if (!detail.empty()) {
     message += ": " + plat::ToUtf8(detail);
@@ -203,6 +205,18 @@ int32_t ToolProgress::ReportStatus(int32_t code) {
     case ARC_EVENT_SKIPPED:
       ++skipped_;
       break;
+    case ARC_EVENT_SKIPPED_NAME:
+    case ARC_EVENT_SKIPPED_SPECIAL:
+    case ARC_EVENT_SKIPPED_FOLDER_LINK: {
+      ++leftOut_;
+      const char* why = code == ARC_EVENT_SKIPPED_NAME ? "a name an archive cannot hold (see --strict)"
+                        : code == ARC_EVENT_SKIPPED_SPECIAL
+                            ? "not a regular file or folder (a FIFO, socket, device or broken link)"
+                            : "a link to a folder, not followed";
+      ErrorLine("skipped " + plat::ToUtf8(plat::StringView16(itemName, plat::BoundedLength(itemName, 260))) + ": " +
+                why);
+      break;
+    }
     default:
       break;
   }

@@ -33,6 +33,9 @@ class ToolProgress : public CZoArchiveProgress {
   int Errors() const { return errors_; }
   int NoMatches() const { return noMatches_; }
   int Skipped() const { return skipped_; }
+  // Files and folders the engine left out of the archive (a name it cannot hold,
+  // a FIFO, socket or device, a link to a folder); each was reported.
+  int LeftOut() const { return leftOut_; }
   // Files whose extraction, storing or verification started.
   int Started() const { return started_; }
   // The entry name of the last file phase that started; empty before any.
@@ -59,6 +62,7 @@ class ToolProgress : public CZoArchiveProgress {
   int errors_ = 0;
   int noMatches_ = 0;
   int skipped_ = 0;
+  int leftOut_ = 0;
   int refusals_ = 0;
   int started_ = 0;
   plat::String16 lastStarted_;
