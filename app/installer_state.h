@@ -1,0 +1,47 @@
+// The installer's process-wide state record and the handles of one run.
+//
+// One record exists per process (g_installer). The entry routine zeroes it
+// first, fills it on the main thread before the extraction worker starts, and
+// the worker only reads it afterwards, except workerResult, which the worker
+// writes before it sets the end event and the main thread reads only after
+// waiting for that event.
+#pragma once
+#include <cstdint>
+
+#include "platform/paths.h"
+#include "platform/thread.h"
+#include "platform/types.h"
+#include "platform/window.h"
+#include "runtime/zo_lang.h"
+
+class ExtractProgress;
+
+struct InstallerState {
+  plat::ModuleHandle instance = nullptr;  // the executable's own module
+  HZOLANG language = nullptr;             // the application's language handle
+  int32_t runOnly = 0;                    // RUN: no wizard, no extraction
+  ZoChar targetFolder[ZO_MAX_PATH] = {};  // where the payload goes and setup starts from
+  int32_t noSetup = 0;                    // NOSETUP: do not launch setup
+  int32_t postInstall = 0;                // POST_INSTALL: append " --post_install"
+  ZoChar tempFolder[ZO_MAX_PATH] = {};    // this run's temp folder; empty when none
+  ZoChar caption[ZO_MAX_PATH] = {};       // caption of both wizard pages
+  int32_t windowX = 0;                    // position of the next page; -1: centred
+  int32_t windowY = 0;
+  plat::Thread* workerThread = nullptr;   // the extraction worker; null when none
+  plat::Event* archiveEndEvent = nullptr; // "ArchiveEndEvent": set by the worker at its end
+  uint16_t longestEntryName = 0;          // longest entry name of the payload, in units
+  plat::WindowHandle progressBar = nullptr;  // the progress page's bar (set by the page)
+  void* banner = nullptr;                 // the banner as the user interface keeps it
+  int32_t bannerHeight = 0;
+  int32_t bannerWidth = 0;
+  ZoChar titleFont[255] = {};             // face of the page titles (at most 254 units)
+  uint32_t titleColor = 0;                // 0x00BBGGRR
+  int32_t extractToTemp = 0;              // copy of the ExtractToTemp setting
+  int32_t workerResult = 0;               // ExtractAll's result; 0 before it ran
+  ExtractProgress* progress = nullptr;    // created by the progress page, owned here
+};
+
+extern InstallerState g_installer;
+
+// Zero-fills the record (the entry routine's first step; tests call it between cases).
+void ResetInstallerState();
