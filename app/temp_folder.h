@@ -1,0 +1,4 @@
+// INTERIM: replaced by the temp-folder module.
+#pragma once
+#include "platform/types.h"
+ZoResult CreateTempFolder(ZoChar* buffer, int capacity);
