@@ -68,7 +68,7 @@ int32_t ExtractProgress::ReportStatus(int32_t code) {
     case ARC_EVENT_ASK_REPLACE:
     case ARC_EVENT_ASK_REPLACE_READONLY:
       if (g_installer.extractToTemp)
-        status.store(ARC_ANSWER_REPLACE_ALL);
+        Answer(ARC_ANSWER_REPLACE_ALL);
       else
         AskFileExists(code == ARC_EVENT_ASK_REPLACE_READONLY ? 1 : 0);
       break;
@@ -82,20 +82,29 @@ int32_t ExtractProgress::ReportStatus(int32_t code) {
   return 0;
 }
 
+void ExtractProgress::Answer(int32_t value) {
+  int32_t current = status.load();
+  do {
+    if (current == ARC_STATUS_PAUSED) {
+      // The Cancel button holds the engine: the answer waits for its resume.
+      pendingAnswer_.store(value);
+      return;
+    }
+  } while (!status.compare_exchange_weak(current, value));
+}
+
 void ExtractProgress::AskFileExists(int32_t readOnly) {
   plat::LockGuard guard(questionLock_);
-  // A cancel confirmed while this question waited stands: nothing more is asked.
-  if (status.load() == ARC_E_CANCELLED) return;
   FileExistsRequest request;
   plat::CopyTruncated(request.path, ZO_MAX_PATH, itemName);
   request.readOnly = readOnly ? 1 : 0;
   const int32_t answer = view_ ? view_->AskFileExists(request) : FILE_EXISTS_CANCEL;
   switch (answer) {
-    case FILE_EXISTS_YES: status.store(ARC_ANSWER_REPLACE); break;
-    case FILE_EXISTS_YES_TO_ALL: status.store(ARC_ANSWER_REPLACE_ALL); break;
-    case FILE_EXISTS_NO: status.store(ARC_ANSWER_SKIP); break;
-    case FILE_EXISTS_NO_TO_ALL: status.store(ARC_ANSWER_SKIP_ALL); break;
-    case FILE_EXISTS_CANCEL: status.store(ARC_E_CANCELLED); break;
+    case FILE_EXISTS_YES: Answer(ARC_ANSWER_REPLACE); break;
+    case FILE_EXISTS_YES_TO_ALL: Answer(ARC_ANSWER_REPLACE_ALL); break;
+    case FILE_EXISTS_NO: Answer(ARC_ANSWER_SKIP); break;
+    case FILE_EXISTS_NO_TO_ALL: Answer(ARC_ANSWER_SKIP_ALL); break;
+    case FILE_EXISTS_CANCEL: Answer(ARC_E_CANCELLED); break;
     default: break;
   }
 }
@@ -141,27 +150,30 @@ int32_t ExtractProgress::ReportError(int32_t code) {
   ZoPrintFEx(text, sizeof text / sizeof text[0], u"%s\n\n%s", shown, aborting);
   ZoChar caption[kMessageCapacity];
   ZoLoadString(g_installer.language, kStringErrorCaption, caption, kMessageCapacity);
-  if (view_) view_->ShowMessage(text, caption, kFlagsExclamation);
-  status.store(ARC_E_CANCELLED);
+  {
+    plat::LockGuard guard(questionLock_);
+    if (view_) view_->ShowMessage(text, caption, kFlagsExclamation);
+  }
+  Answer(ARC_E_CANCELLED);
   return 0;
 }
 
 void ExtractProgress::Cancel() {
-  status.store(ARC_STATUS_PAUSED);
+  // Pause first, so that the engine stops at its next poll while the question
+  // waits; an answer it has not read yet is kept aside and given back on resume.
+  int32_t current = status.load();
+  while (!status.compare_exchange_weak(current, ARC_STATUS_PAUSED)) {
+  }
+  if (current != 0 && current != ARC_STATUS_PAUSED) pendingAnswer_.store(current);
+
   plat::LockGuard guard(questionLock_);
   ZoChar question[kMessageCapacity];
   ZoChar caption[kMessageCapacity];
   ZoLoadString(g_installer.language, kStringCancelQuestion, question, kMessageCapacity);
   ZoLoadString(g_installer.language, kStringWizardCaption, caption, kMessageCapacity);
   const int32_t answer = view_ ? view_->ShowMessage(question, caption, kFlagsYesNoQuestion) : 6;
-  if (answer == 6) {
-    SetStatus(ARC_E_CANCELLED);
-  } else if (status.load() == ARC_STATUS_PAUSED) {
-    // Only the pause is taken back: an answer the engine has not read yet stays.
-    SetStatus(0);
-  } else {
-    SetStatus(status.load());
-  }
+  const int32_t resume = pendingAnswer_.exchange(0);
+  SetStatus(answer == 6 ? ARC_E_CANCELLED : resume);
 }
 
 int ExtractionWorker(ExtractProgress* progress) {
@@ -176,6 +188,14 @@ int ExtractionWorker(ExtractProgress* progress) {
       ZoCreateDirectory(target, nullptr);
       result = archive.IsSpaceForExtractAll(target, 0);
       if (result != 0) {
+        if (result > 0) {
+          // No room: said once (the engine reports nothing for it), then the page ends.
+          ZoChar detail[ZO_MAX_PATH] = u"IsSpaceForExtractAll|";
+          const size_t used = plat::Length(detail);
+          ZoGetRootPathFromFilePath(target, detail + used, static_cast<int>(ZO_MAX_PATH - used));
+          progress->SetItemName(detail);
+          progress->ReportError(ARC_ERROR_DISK_SPACE);
+        }
         if (view) view->EndPage(WIZARD_CANCELLED);
         // Only a folder this run made, and that is still empty, is taken away again.
         if (!existed && plat::IsDirectory(target) && ZoIsDirectoryEmpty(target)) plat::RemoveDirectory(target);

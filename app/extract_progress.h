@@ -5,6 +5,7 @@
 // question, error messages and the end of the page. The main thread reaches it
 // only through Cancel (the page's Cancel button).
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "app/installer_ui.h"
@@ -37,7 +38,11 @@ class ExtractProgress : public CZoArchiveProgress {
   ZoChar extractingFormat[ZO_MAX_PATH] = {}; // "Extracting: %s"
 
  private:
+  // Stores a host answer in `status`, or keeps it aside while the engine is paused.
+  void Answer(int32_t value);
+
   ProgressView* view_;
+  std::atomic<int32_t> pendingAnswer_{0};
   uint32_t barShift_ = 0;  // bar units are KiB << barShift_
   std::atomic<bool> finishReported_{false};
   // One question at a time: the cancel question and a File Exists question never
