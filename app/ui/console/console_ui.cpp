@@ -79,7 +79,7 @@ class ConsoleProgressView final : public ProgressView {
     std::lock_guard<std::mutex> guard(lock_);
     if (result_ != 0) return;
     result_ = result;
-    if (result == WIZARD_FINISHED && upper_ > 0) position_ = upper_;
+    finished_ = result == WIZARD_FINISHED;
     if (terminal_ && lineOpen_) DrawLine();
     CloseLine();
     ended_.Set();
@@ -134,7 +134,8 @@ class ConsoleProgressView final : public ProgressView {
 
  private:
   void DrawLine() {
-    const uint64_t percent = upper_ ? (static_cast<uint64_t>(position_ > upper_ ? upper_ : position_) * 100) / upper_ : 0;
+    const uint64_t percent =
+        finished_ ? 100 : upper_ ? (static_cast<uint64_t>(position_ > upper_ ? upper_ : position_) * 100) / upper_ : 0;
     const int filled = static_cast<int>(percent * kBarWidth / 100);
     plat::String16 line = u"\r[" + plat::String16(static_cast<size_t>(filled), u'#') +
                           plat::String16(static_cast<size_t>(kBarWidth - filled), u' ') + u"] ";
@@ -162,6 +163,7 @@ class ConsoleProgressView final : public ProgressView {
   uint32_t position_ = 0;
   plat::String16 status_;
   bool lineOpen_ = false;
+  bool finished_ = false;
   intptr_t result_ = 0;
   plat::Event ended_;
 };
@@ -190,7 +192,8 @@ class ConsoleInstallerUiImpl final : public InstallerUi {
         if (refused) return CancelAtEndOfInput();
         line.clear();
       }
-      plat::String16 text = Trimmed(line).empty() ? current : line;
+      // Only an empty line takes the proposal: a line of blanks is a (refused) folder text.
+      plat::String16 text = line.empty() ? current : line;
       // The folder field takes no more than its limit, as the dialog's edit does.
       if (text.size() > DestinationTextLimit()) text.resize(DestinationTextLimit());
       if (ValidateDestination(text.c_str(), true, nullptr)) return WIZARD_NEXT;
@@ -220,13 +223,6 @@ class ConsoleInstallerUiImpl final : public InstallerUi {
   void ReleaseBanner(void*) override {}
 
  private:
-  static plat::String16 Trimmed(const plat::String16& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t')) ++begin;
-    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t')) --end;
-    return text.substr(begin, end - begin);
-  }
   // "&Save files in folder:" -> "Save files in folder:"; "(&S)" goes whole; "&&" is one "&".
   static plat::String16 WithoutMnemonic(const plat::String16& label) {
     plat::String16 out;
