@@ -69,4 +69,10 @@ int ReadKey();
 // then ignored); on POSIX argv is converted from UTF-8.
 std::vector<String16> GetCommandLineArguments(int argc, char** argv);
 
+// The process's whole command line as one UTF-16 text, program first. Windows:
+// the system's own (GetCommandLineW; argc and argv are ignored). POSIX: argv
+// converted from UTF-8 and joined by QuoteCommandLine, so that splitting it
+// into words by the installer's rules gives the arguments back exactly.
+String16 GetProcessCommandLine(int argc, char** argv);
+
 }  // namespace plat
