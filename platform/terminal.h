@@ -1,6 +1,6 @@
 // The terminal and the process's command line: what a command-line tool needs
 // from the system beyond files (is a stream a terminal, how wide is it, one
-// key press without echo, Ctrl-C, the UTF-16 arguments).
+// key press without echo, Ctrl-C, the UTF-16 arguments and command line).
 //
 // Contracts (both back ends):
 // - Text written through WriteText is UTF-8; on a Windows console it is shown
