@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/text.h"
+
 namespace plat {
 
 enum : uint32_t {
@@ -51,5 +53,13 @@ enum : uint32_t {
 // The calling thread's last error (Windows numbering).
 uint32_t LastError();
 void SetLastError(uint32_t error);
+
+// The system's own text for a result or error code, for an error box: Windows
+// asks FormatMessageW (the system's message table, language neutral, inserts
+// ignored) and gives the text as the system wrote it; POSIX maps a Windows
+// error number, or a result code that wraps one (0x8007xxxx), to errno and
+// gives strerror's text. Empty when the system has no text for the code (the
+// system's own result codes 0x8004Exxx, for one).
+String16 SystemMessageText(uint32_t code);
 
 }  // namespace plat

@@ -60,5 +60,10 @@ uint32_t GetUserDefaultLcid();
 // character it cannot show becoming the code page's default character. POSIX:
 // UTF-8 (ToUtf8). Never fails; an empty text gives an empty string.
 std::string ToSystemCodePage(StringView16 text);
+// The reverse: 8-bit text of the system's code page to UTF-16. Windows: the ANSI
+// code page (MultiByteToWideChar with CP_ACP and MB_PRECOMPOSED); POSIX: UTF-8
+// (FromUtf8, a bad sequence becoming U+FFFD). The whole view is converted, zero
+// bytes included; a text Windows cannot convert gives an empty string.
+String16 FromSystemCodePage(std::string_view text);
 
 }  // namespace plat

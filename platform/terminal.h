@@ -1,6 +1,6 @@
 // The terminal and the process's command line: what a command-line tool needs
 // from the system beyond files (is a stream a terminal, how wide is it, one
-// key press without echo, Ctrl-C, the UTF-16 arguments).
+// key press without echo, Ctrl-C, the UTF-16 arguments and command line).
 //
 // Contracts (both back ends):
 // - Text written through WriteText is UTF-8; on a Windows console it is shown
@@ -79,5 +79,11 @@ InputLine ReadInputLine(String16* line);
 // Windows they come from the process's UTF-16 command line (argc and argv are
 // then ignored); on POSIX argv is converted from UTF-8.
 std::vector<String16> GetCommandLineArguments(int argc, char** argv);
+
+// The process's whole command line as one UTF-16 text, program first. Windows:
+// the system's own (GetCommandLineW; argc and argv are ignored). POSIX: argv
+// converted from UTF-8 and joined by QuoteCommandLine, so that splitting it
+// into words by the installer's rules gives the arguments back exactly.
+String16 GetProcessCommandLine(int argc, char** argv);
 
 }  // namespace plat

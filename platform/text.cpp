@@ -177,4 +177,18 @@ size_t Utf8CharLength(const char* text, size_t available) {
   return step;
 }
 
+String16 QuoteCommandLine(const std::vector<String16>& arguments) {
+  String16 line;
+  for (const String16& argument : arguments) {
+    if (!line.empty()) line += u' ';
+    line += u'"';
+    for (ZoChar c : argument) {
+      if (c == u'"') line += u'"';
+      line += c;
+    }
+    line += u'"';
+  }
+  return line;
+}
+
 }  // namespace plat

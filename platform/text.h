@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 #include "platform/types.h"
 
 namespace plat {
@@ -41,6 +42,13 @@ bool FromUtf8Strict(std::string_view text, String16* out);
 // most `available`. A stray byte counts alone, so a scan always advances and an
 // ASCII byte (a separator) is never swallowed. 0 only when available is 0.
 size_t Utf8CharLength(const char* text, size_t available);
+
+// One command line from separate arguments, each written in double quotes and
+// separated by one space, a double quote inside an argument written as two:
+//   {"a b", "", "say \"hi\""} => "a b" "" "say ""hi"""
+// The installer's word splitter gives the arguments back exactly (inside quotes
+// white space stays and "" is one literal quote).
+String16 QuoteCommandLine(const std::vector<String16>& arguments);
 
 // Convenience for literals and tests: ASCII/UTF-8 to UTF-16.
 inline String16 U16(std::string_view utf8) { return FromUtf8(utf8); }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace plat {
 
@@ -42,6 +43,54 @@ uint32_t ErrorFromErrno(int e) {
     case EINTR: return kErrorOperationAborted;
     default: return kErrorInvalidFunction;
   }
+}
+
+namespace {
+
+// The reverse of ErrorFromErrno for the numbers it produces; 0 for a number
+// with no errno of its own.
+int ErrnoFromError(uint32_t error) {
+  switch (error) {
+    case kErrorFileNotFound: case kErrorPathNotFound: return ENOENT;
+    case kErrorTooManyOpenFiles: return EMFILE;
+    case kErrorAccessDenied: return EACCES;
+    case kErrorInvalidHandle: return EBADF;
+    case kErrorNotEnoughMemory: case 14: return ENOMEM;  // 14: ERROR_OUTOFMEMORY (E_OUTOFMEMORY wraps it)
+    case kErrorNotSameDevice: return EXDEV;
+    case kErrorSharingViolation: case kErrorBusy: return EBUSY;
+    case kErrorNotSupported: return EOPNOTSUPP;
+    case kErrorFileExists: case kErrorAlreadyExists: return EEXIST;
+    case kErrorInvalidParameter: return EINVAL;
+    case kErrorBrokenPipe: return EPIPE;
+    case kErrorDiskFull: case kErrorHandleDiskFull: return ENOSPC;
+    case kErrorFilenameExcedRange: return ENAMETOOLONG;
+    case kErrorDirNotEmpty: return ENOTEMPTY;
+    case kErrorFileTooLarge: return EFBIG;
+    case kErrorCantResolveFilename: return ELOOP;
+    case kErrorNoUnicodeTranslation: return EILSEQ;
+    case kErrorIoDevice: return EIO;
+    case kErrorOperationAborted: return EINTR;
+    default: return 0;
+  }
+}
+
+// strerror_r comes in two shapes (XSI returns a status, GNU a pointer).
+[[maybe_unused]] const char* StrerrorText(int status, const char* buffer) { return status == 0 ? buffer : ""; }
+[[maybe_unused]] const char* StrerrorText(const char* text, const char*) { return text ? text : ""; }
+
+}  // namespace
+
+String16 SystemMessageText(uint32_t code) {
+  uint32_t error = code;
+  if ((code & 0xFFFF0000u) == 0x80070000u) {
+    error = code & 0xFFFFu;  // a Windows error number wrapped in a result code
+  } else if (code > 0xFFFFu) {
+    return String16();
+  }
+  const int e = ErrnoFromError(error);
+  if (e == 0) return String16();
+  char buffer[256] = {};
+  return FromUtf8(StrerrorText(strerror_r(e, buffer, sizeof buffer), buffer));
 }
 
 void SetLastErrorFromErrno() { SetLastError(ErrorFromErrno(errno)); }

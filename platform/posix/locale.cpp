@@ -211,5 +211,6 @@ uint32_t GetSystemDefaultLcid() { return GetUserDefaultLcid(); }
 size_t SystemCharLength(const char* text, size_t available) { return Utf8CharLength(text, available); }
 
 std::string ToSystemCodePage(StringView16 text) { return ToUtf8(text); }
+String16 FromSystemCodePage(std::string_view text) { return FromUtf8(text); }
 
 }  // namespace plat

@@ -207,4 +207,8 @@ std::vector<String16> GetCommandLineArguments(int argc, char** argv) {
   return arguments;
 }
 
+String16 GetProcessCommandLine(int argc, char** argv) {
+  return QuoteCommandLine(GetCommandLineArguments(argc, argv));
+}
+
 }  // namespace plat

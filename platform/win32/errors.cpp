@@ -9,4 +9,22 @@ namespace plat {
 uint32_t LastError() { return ::GetLastError(); }
 void SetLastError(uint32_t error) { ::SetLastError(error); }
 
+String16 SystemMessageText(uint32_t code) {
+  String16 text;
+  wchar_t* buffer = nullptr;
+  // Inserts are ignored: a message with %1 would otherwise read arguments that
+  // are not there.
+  const DWORD units = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (buffer) {
+    struct Release {
+      wchar_t* block;
+      ~Release() { LocalFree(block); }
+    } release{buffer};
+    text.assign(reinterpret_cast<const ZoChar*>(buffer), units);
+  }
+  return text;
+}
+
 }  // namespace plat

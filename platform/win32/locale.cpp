@@ -35,4 +35,17 @@ std::string ToSystemCodePage(StringView16 text) {
   return out;
 }
 
+String16 FromSystemCodePage(std::string_view text) {
+  String16 out;
+  if (text.empty() || text.size() > 0x7FFFFFFFu) return out;
+  const int bytes = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), bytes, nullptr, 0);
+  if (units <= 0) return out;
+  out.resize(static_cast<size_t>(units));
+  const int wrote =
+      MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), bytes, reinterpret_cast<wchar_t*>(out.data()), units);
+  out.resize(wrote > 0 ? static_cast<size_t>(wrote) : 0);
+  return out;
+}
+
 }  // namespace plat

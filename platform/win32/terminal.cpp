@@ -199,4 +199,9 @@ std::vector<String16> GetCommandLineArguments(int, char**) {
   return arguments;
 }
 
+String16 GetProcessCommandLine(int, char**) {
+  const wchar_t* line = GetCommandLineW();
+  return line ? String16(Zo(line)) : String16();
+}
+
 }  // namespace plat
