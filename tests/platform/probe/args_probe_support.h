@@ -7,13 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "tests/platform/scratch_folder.h"
 
 namespace testing_support {
 
-// The probe's path, made by the build.
-inline plat::String16 ArgsProbePath() { return plat::U16(ORV_ARGS_PROBE); }
+// The probe's full path with the system's separators (the build names it in its
+// own form, which a Windows build made elsewhere writes with '/').
+inline plat::String16 ArgsProbePath() {
+  ZoChar full[ZO_MAX_PATH];
+  const uint32_t n = plat::GetFullPath(plat::U16(ORV_ARGS_PROBE).c_str(), full, ZO_MAX_PATH);
+  return n > 0 && n < static_cast<uint32_t>(ZO_MAX_PATH) ? plat::String16(full) : plat::U16(ORV_ARGS_PROBE);
+}
 
 // Tells every probe started from now on to write its record to `record`.
 inline void SetProbeRecordPath(const plat::String16& record) {
