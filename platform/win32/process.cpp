@@ -5,19 +5,16 @@
 
 #include "platform/win32/win32_util.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "platform/errors.h"
 
 namespace plat {
 
-bool RunProgramAndWait(const ZoChar* path, const ZoChar* parameterText, const std::vector<String16>& /*arguments*/,
-                       uint32_t* exitCode) {
-  if (exitCode) *exitCode = 0;
-  if (!path) {
-    SetLastError(kErrorInvalidName);
-    return false;
-  }
+namespace {
+
+bool StartAndWait(const ZoChar* path, const ZoChar* parameterText, uint32_t* exitCode) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;  // 60 bytes on x86, 112 on x64
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -35,6 +32,24 @@ bool RunProgramAndWait(const ZoChar* path, const ZoChar* parameterText, const st
   DWORD code = 0;
   if (exitCode && ::GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
   return true;
+}
+
+}  // namespace
+
+bool RunProgramAndWait(const ZoChar* path, const ZoChar* parameterText, const std::vector<String16>& /*arguments*/,
+                       uint32_t* exitCode) {
+  if (exitCode) *exitCode = 0;
+  if (!path) {
+    SetLastError(kErrorInvalidName);
+    return false;
+  }
+  // The shell may hand the start to extensions that need COM on this thread.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const bool started = StartAndWait(path, parameterText, exitCode);
+  const DWORD error = ::GetLastError();
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  ::SetLastError(error);
+  return started;
 }
 
 }  // namespace plat

@@ -71,9 +71,24 @@ bool IsEmptyFolder(const String16& folder) {
   return true;
 }
 
+// A folder so deep below `base` that no "ZoInstall_<n>" fits 260 units beside it.
+String16 MakeDeepFolder(const String16& base) {
+  String16 deep = base;
+  while (deep.size() < 200) {
+    deep += plat::kSeparator;
+    deep += U16("d123456789");
+    plat::CreateDirectory(deep.c_str());
+  }
+  deep += plat::kSeparator;
+  deep += U16(std::string(250 - deep.size(), 'x'));
+  plat::CreateDirectory(deep.c_str());
+  return deep;
+}
+
 using TempFolderTest = testing_support::InstallerTest;
 
-enum class Plant { Folder, File, LinkToFolder };
+enum class Plant { Folder, File, LinkToFolder, DanglingLink };
+enum class Temp { Usable, Missing, TooDeep };
 
 TEST_F(TempFolderTest, TakesTheFirstFreeNumberAndNeverUsesWhatIsThere) {
   using P = std::vector<std::pair<int, Plant>>;
@@ -87,40 +102,51 @@ TEST_F(TempFolderTest, TakesTheFirstFreeNumberAndNeverUsesWhatIsThere) {
   struct Case {
     const char* name;
     P planted;
-    bool tightBuffer;  // room for "ZoInstall_" and one digit only
-    int expected;      // the number taken, 0 for none
+    int expected;  // the number taken; 0 for none
+    ZoResult result;
+    Temp temp = Temp::Usable;
+    bool tightBuffer = false;  // room for "ZoInstall_" and one digit only
   };
   const Case cases[] = {
-      {"nothing there", {}, false, 1},
-      {"folder of an earlier run", {{1, Plant::Folder}}, false, 2},
-      {"a file is a failed attempt", {{1, Plant::File}}, false, 2},
-      {"a planted link to a folder is never used", {{1, Plant::LinkToFolder}, {2, Plant::Folder}}, false, 3},
-      {"ten failed attempts end the walk", many(10, Plant::File), false, 0},
-      {"skipped folders do not count as failures", tenWithAFolder, false, 11},
-      {"a number that does not fit the buffer is not taken", many(9, Plant::Folder), true, 0},
+      {"nothing there", {}, 1, S_OK},
+      {"folder of an earlier run", {{1, Plant::Folder}}, 2, S_OK},
+      {"a file is a failed attempt", {{1, Plant::File}}, 2, S_OK},
+      {"planted links are never used or entered", {{1, Plant::LinkToFolder}, {2, Plant::DanglingLink}}, 3, S_OK},
+      {"ten failed attempts end the walk", many(10, Plant::File), 0, E_INVALIDARG},
+      {"skipped folders do not count as failures", tenWithAFolder, 11, S_OK},
+      {"a number that does not fit the buffer is not taken", many(9, Plant::Folder), 0, E_INVALIDARG, Temp::Usable,
+       true},
+      {"a temp folder that does not exist", {}, 0, INST_E_TEMP_NOT_WRITABLE, Temp::Missing},
+      {"a temp folder too deep for any name to fit", {}, 0, E_INVALIDARG, Temp::TooDeep},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScratchFolder temp, target;
-    ASSERT_TRUE(temp.IsValid() && target.IsValid());
-    auto candidate = [&](int n) { return temp / ("ZoInstall_" + std::to_string(n)); };
-    bool skip = false;
+    ScratchFolder scratch, target;
+    ASSERT_TRUE(scratch.IsValid() && target.IsValid());
+    const String16 temp = c.temp == Temp::Usable    ? scratch.Path()
+                          : c.temp == Temp::Missing ? scratch / "missing"
+                                                    : MakeDeepFolder(scratch.Path());
+    auto candidate = [&](int n) { return temp + plat::kSeparator + U16("ZoInstall_" + std::to_string(n)); };
+    bool linked = true;
     for (const auto& [n, kind] : c.planted) {
       const String16 path = candidate(n);
       switch (kind) {
         case Plant::Folder: ASSERT_TRUE(plat::CreateDirectory(path.c_str())); break;
         case Plant::File: ASSERT_TRUE(ScratchFolder::WriteFile(path, "planted")); break;
-        case Plant::LinkToFolder: skip = !plat::CreateSymbolicLink(path.c_str(), target.Path().c_str(), true); break;
+        case Plant::LinkToFolder: linked &= plat::CreateSymbolicLink(path.c_str(), target.Path().c_str(), true); break;
+        case Plant::DanglingLink:
+          linked &= plat::CreateSymbolicLink(path.c_str(), (target / "gone").c_str(), true);
+          break;
       }
     }
-    if (skip) continue;  // no symbolic links here (Windows without the privilege)
-    TempPathOverride override(temp.Path());
+    if (!linked) continue;  // no symbolic links here (Windows without the privilege)
+
+    TempPathOverride override(temp);
     const int capacity = c.tightBuffer ? static_cast<int>(candidate(1).size()) + 1 : ZO_MAX_PATH;
     boxes_.clear();
     ZoChar buffer[ZO_MAX_PATH] = {u'#'};
-    const ZoResult result = CreateTempFolder(buffer, capacity);
+    EXPECT_EQ(CreateTempFolder(buffer, capacity), c.result);
     if (c.expected) {
-      EXPECT_EQ(result, S_OK);
       EXPECT_EQ(plat::ToUtf8(buffer), plat::ToUtf8(candidate(c.expected)));
       EXPECT_TRUE(plat::IsDirectory(buffer));
       EXPECT_FALSE(plat::IsLink(buffer));
@@ -129,57 +155,24 @@ TEST_F(TempFolderTest, TakesTheFirstFreeNumberAndNeverUsesWhatIsThere) {
       }
       EXPECT_TRUE(boxes_.empty());
     } else {
-      EXPECT_EQ(result, E_INVALIDARG);
       EXPECT_EQ(buffer[0], 0);
       ASSERT_EQ(boxes_.size(), 1u);
-      EXPECT_EQ(boxes_[0].text, Message550(temp.Path()));
+      EXPECT_EQ(boxes_[0].text, Message550(temp));
       EXPECT_EQ(boxes_[0].caption, "");
       EXPECT_EQ(boxes_[0].flags, 0x30u);
     }
-    // What was planted is as it was: nothing made inside a link's target, files kept.
+    // What was there is as it was: nothing made inside a link's target, files
+    // kept, a missing temp folder not created.
     EXPECT_TRUE(IsEmptyFolder(target.Path()));
     for (const auto& [n, kind] : c.planted) {
       if (kind == Plant::File) {
         EXPECT_EQ(ScratchFolder::ReadFile(candidate(n)), "planted");
       }
     }
+    if (c.temp != Temp::Usable) {
+      EXPECT_EQ(c.temp == Temp::TooDeep, IsEmptyFolder(temp));
+    }
   }
-}
-
-TEST_F(TempFolderTest, ATempFolderThatCannotBeWrittenIsReported) {
-  ScratchFolder temp;
-  ASSERT_TRUE(temp.IsValid());
-  const String16 missing = temp / "missing";
-  TempPathOverride override(missing);
-  ZoChar buffer[ZO_MAX_PATH] = {u'#'};
-  EXPECT_EQ(CreateTempFolder(buffer, ZO_MAX_PATH), INST_E_TEMP_NOT_WRITABLE);
-  EXPECT_EQ(buffer[0], 0);
-  ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].text, Message550(missing));
-  EXPECT_FALSE(plat::Exists(missing.c_str()));
-}
-
-// A temp folder so deep that no "ZoInstall_<n>" fits 260 units: the walk still
-// ends, like ten failed attempts.
-TEST_F(TempFolderTest, ATempPathTooLongForAnyCandidateEndsWithTheMessage) {
-  ScratchFolder temp;
-  ASSERT_TRUE(temp.IsValid());
-  String16 deep = temp.Path();
-  while (deep.size() < 200) {
-    deep += plat::kSeparator;
-    deep += U16("d123456789");
-    ASSERT_TRUE(plat::CreateDirectory(deep.c_str()));
-  }
-  deep += plat::kSeparator;
-  deep += U16(std::string(250 - deep.size(), 'x'));
-  ASSERT_TRUE(plat::CreateDirectory(deep.c_str())) << plat::LastError();
-  TempPathOverride override(deep);
-  ZoChar buffer[ZO_MAX_PATH] = {u'#'};
-  EXPECT_EQ(CreateTempFolder(buffer, ZO_MAX_PATH), E_INVALIDARG);
-  EXPECT_EQ(buffer[0], 0);
-  ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].text, Message550(deep));
-  EXPECT_TRUE(IsEmptyFolder(deep));
 }
 
 }  // namespace

@@ -156,42 +156,6 @@ TEST_F(DirectoryTest, Links_AreSeenAsLinksAndDanglingOnesStillExist) {
   EXPECT_EQ(plat::IsDirectory(folderLink.c_str()), testing_support::HasWindowsRules());
 }
 
-TEST_F(DirectoryTest, CreatePrivateDirectory_MakesAnOwnerOnlyFolderAndNeverTakesAnExistingName) {
-  plat::String16 fresh = dir_ / "fresh";
-  ASSERT_TRUE(plat::CreatePrivateDirectory(fresh.c_str()));
-  EXPECT_TRUE(plat::IsDirectory(fresh.c_str()));
-  if (!testing_support::HasWindowsRules()) {
-    EXPECT_EQ(plat::GetPosixMode(fresh.c_str()), 0700u);
-  }
-
-  plat::String16 file = dir_ / "file", target = dir_ / "target";
-  ASSERT_TRUE(ScratchFolder::WriteFile(file, "x"));
-  ASSERT_TRUE(plat::CreateDirectory(target.c_str()));
-  plat::String16 link = dir_ / "link", dangling = dir_ / "dangling";
-  const bool links = plat::CreateSymbolicLink(link.c_str(), target.c_str(), true) &&
-                     plat::CreateSymbolicLink(dangling.c_str(), (dir_ / "gone").c_str(), true);
-  struct Case {
-    const char* name;
-    plat::String16 path;
-    bool needsLinks;
-  };
-  const Case taken[] = {
-      {"folder", fresh, false},
-      {"file", file, false},
-      {"link to a folder", link, true},
-      {"dangling link", dangling, true},
-  };
-  for (const Case& c : taken) {
-    SCOPED_TRACE(c.name);
-    if (c.needsLinks && !links) continue;
-    EXPECT_FALSE(plat::CreatePrivateDirectory(c.path.c_str()));
-    EXPECT_EQ(plat::LastError(), plat::kErrorAlreadyExists);
-  }
-  // Nothing was made at a link's target either.
-  EXPECT_FALSE(plat::Exists((dir_ / "gone").c_str()));
-  EXPECT_EQ(ScratchFolder::ReadFile(file), "x");
-}
-
 TEST_F(DirectoryTest, Exists_IsFalseForMissingNames) {
   EXPECT_FALSE(plat::Exists((dir_ / "missing").c_str()));
   EXPECT_FALSE(plat::IsLink((dir_ / "missing").c_str()));

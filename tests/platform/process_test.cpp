@@ -2,6 +2,7 @@
 // folder it starts in, its exit code, and the errors of a start that fails.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,22 +20,41 @@ using plat::String16;
 using plat::U16;
 using testing_support::ScratchFolder;
 
+// Runs the test with `folder` as the current folder and the probe's folder as
+// the only entry of PATH.
 class ProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.IsValid());
     record_ = dir_ / "record.bin";
     testing_support::SetProbeRecordPath(record_);
+    ASSERT_GT(plat::GetCurrentDirectory(savedFolder_, ZO_MAX_PATH), 0u);
+    ASSERT_TRUE(plat::SetCurrentDirectory(dir_.Path().c_str()));
+    const String16 probe = testing_support::ArgsProbePath();
+    probeName_ = probe.substr(probe.find_last_of(plat::kSeparator) + 1);
+#if !GTEST_OS_WINDOWS
+    const char* path = std::getenv("PATH");
+    savedPath_ = path ? path : "";
+    setenv("PATH", plat::ToUtf8(probe.substr(0, probe.size() - probeName_.size() - 1)).c_str(), 1);
+#endif
+  }
+  void TearDown() override {
+    plat::SetCurrentDirectory(savedFolder_);
+#if !GTEST_OS_WINDOWS
+    setenv("PATH", savedPath_.c_str(), 1);
+#endif
   }
 
   ScratchFolder dir_;
-  String16 record_;
+  String16 record_, probeName_;
+  ZoChar savedFolder_[ZO_MAX_PATH] = {};
+  std::string savedPath_;
 };
 
 // Windows hands the text to the program, which splits it by the C runtime's
 // rules; POSIX hands over the list as it stands. Each row is written so that
 // both give the same arguments.
-TEST_F(ProcessTest, ArgumentsArriveExactlyAndTheExitCodeIsReported) {
+TEST_F(ProcessTest, ArgumentsArriveExactlyInTheCallersFolderAndTheExitCodeIsReported) {
   struct Case {
     const char* text;
     std::vector<std::string> arguments;
@@ -48,6 +68,8 @@ TEST_F(ProcessTest, ArgumentsArriveExactlyAndTheExitCodeIsReported) {
       {"back\\slash C:\\Files\\", {"back\\slash", "C:\\Files\\"}},
       {"'single' $HOME *", {"'single'", "$HOME", "*"}},  // no shell expands anything
   };
+  ZoChar here[ZO_MAX_PATH];
+  ASSERT_GT(plat::GetCurrentDirectory(here, ZO_MAX_PATH), 0u);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     std::vector<String16> arguments;
@@ -60,24 +82,9 @@ TEST_F(ProcessTest, ArgumentsArriveExactlyAndTheExitCodeIsReported) {
     EXPECT_EQ(exitCode, 40u + c.arguments.size());
     std::vector<std::string> record = testing_support::ReadProbeRecord(record_);
     ASSERT_FALSE(record.empty());
+    EXPECT_TRUE(plat::EqualsNoCase(U16(record[0]), here)) << record[0];
     EXPECT_EQ(std::vector<std::string>(record.begin() + 1, record.end()), c.arguments);
   }
-}
-
-TEST_F(ProcessTest, ProgramStartsInTheCallersCurrentFolder) {
-  ZoChar saved[ZO_MAX_PATH];
-  ASSERT_GT(plat::GetCurrentDirectory(saved, ZO_MAX_PATH), 0u);
-  String16 work = dir_ / "work folder";
-  ASSERT_TRUE(plat::CreateDirectory(work.c_str()));
-  ASSERT_TRUE(plat::SetCurrentDirectory(work.c_str()));
-  bool started = plat::RunProgramAndWait(testing_support::ArgsProbePath().c_str(), u"", {}, nullptr);
-  plat::SetCurrentDirectory(saved);
-  ASSERT_TRUE(started);
-  std::vector<std::string> record = testing_support::ReadProbeRecord(record_);
-  ASSERT_FALSE(record.empty());
-  ZoChar full[ZO_MAX_PATH];
-  ASSERT_GT(plat::GetFullPath(work.c_str(), full, ZO_MAX_PATH), 0u);
-  EXPECT_TRUE(plat::EqualsNoCase(U16(record[0]), full)) << record[0];
 }
 
 TEST_F(ProcessTest, AFailedStartReportsTheSystemErrorAndRunsNothing) {
@@ -85,7 +92,7 @@ TEST_F(ProcessTest, AFailedStartReportsTheSystemErrorAndRunsNothing) {
     const char* name;
     String16 path;
     uint32_t error;
-    bool posixOnly;  // Windows opens a document with its associated program
+    bool posixOnly;  // Windows opens a document with its program and searches PATH
   };
   String16 plainFile = dir_ / "notes.txt";
   ASSERT_TRUE(ScratchFolder::WriteFile(plainFile, "not a program"));
@@ -95,6 +102,7 @@ TEST_F(ProcessTest, AFailedStartReportsTheSystemErrorAndRunsNothing) {
   const Case cases[] = {
       {"missing file", dir_ / "missing-setup", plat::kErrorFileNotFound, false},
       {"missing folder", dir_ / "no-folder" + plat::kSeparator + u"setup", plat::kErrorPathNotFound, false},
+      {"a bare name is not looked up in PATH", probeName_, plat::kErrorFileNotFound, true},
       {"file without execute permission", plainFile, plat::kErrorAccessDenied, true},
       {"folder", dir_.Path(), plat::kErrorAccessDenied, true},
       {"executable file of no known format", noFormat, plat::kErrorBadExeFormat, true},
@@ -110,27 +118,5 @@ TEST_F(ProcessTest, AFailedStartReportsTheSystemErrorAndRunsNothing) {
   }
   EXPECT_FALSE(plat::Exists(record_.c_str()));
 }
-
-#if !GTEST_OS_WINDOWS
-// A bare name is a path relative to the current folder, never looked up in PATH.
-TEST_F(ProcessTest, ABareNameIsNotSearchedInThePath) {
-  String16 probe = testing_support::ArgsProbePath();
-  String16 folder = probe.substr(0, probe.find_last_of(plat::kSeparator));
-  String16 name = probe.substr(folder.size() + 1);
-  const char* savedPath = std::getenv("PATH");
-  const std::string previous = savedPath ? savedPath : "";
-  setenv("PATH", plat::ToUtf8(folder).c_str(), 1);
-  ZoChar saved[ZO_MAX_PATH];
-  ASSERT_GT(plat::GetCurrentDirectory(saved, ZO_MAX_PATH), 0u);
-  ASSERT_TRUE(plat::SetCurrentDirectory(dir_.Path().c_str()));
-  bool started = plat::RunProgramAndWait(name.c_str(), u"", {}, nullptr);
-  uint32_t error = plat::LastError();
-  plat::SetCurrentDirectory(saved);
-  setenv("PATH", previous.c_str(), 1);
-  EXPECT_FALSE(started);
-  EXPECT_EQ(error, plat::kErrorFileNotFound);
-  EXPECT_FALSE(plat::Exists(record_.c_str()));
-}
-#endif
 
 }  // namespace
