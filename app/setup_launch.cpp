@@ -4,12 +4,15 @@
 
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/installer_state.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/results.h"
+#include "platform/text.h"
 #include "runtime/zo_lang.h"
 #include "runtime/zo_msgbox.h"
 #include "runtime/zo_printf.h"

@@ -2,9 +2,7 @@
 // is in place, and waiting until it has ended.
 #pragma once
 #include <cstdint>
-#include <vector>
 
-#include "platform/text.h"
 #include "platform/types.h"
 
 // Capacity of the expanded setup parameters in units, terminator included.

@@ -73,6 +73,7 @@ TEST_F(SetupLaunchTest, TheProgramGetsTheExpandedParametersAsItsArguments) {
     std::vector<std::string> expected;  // "<own>" stands for the installer's short path
     bool posixOnly;                     // quote rules the Windows C runtime reads otherwise
   };
+  const String16 longest(2082, u'x');  // the parameters may use all but the terminator
   const Case cases[] = {
       {"no parameters: string 209", nullptr, {"-r", "<own>", "--sfx"}, false},
       {"empty parameters: string 209", u"", {"-r", "<own>", "--sfx"}, false},
@@ -83,6 +84,7 @@ TEST_F(SetupLaunchTest, TheProgramGetsTheExpandedParametersAsItsArguments) {
        false},
       {"an unknown token stays as written", u"$(NoSuchToken)", {"$(NoSuchToken)"}, false},
       {"the command line's quote rules", u"a\"b c\"d \"say \"\"hi\"\"\" \"\"", {"ab cd", "say \"hi\"", ""}, true},
+      {"2,082 units", longest.c_str(), {std::string(2082, 'x')}, false},
   };
   ZoChar saved[ZO_MAX_PATH];
   ASSERT_GT(plat::GetCurrentDirectory(saved, ZO_MAX_PATH), 0u);
@@ -114,61 +116,42 @@ TEST_F(SetupLaunchTest, TheProgramGetsTheExpandedParametersAsItsArguments) {
   plat::SetCurrentDirectory(saved);
 }
 
-// The expansion may use all 2,082 units; one more is refused instead of cut.
-TEST_F(SetupLaunchTest, ParametersLongerThanTheBufferAreRefusedNotCut) {
-  const String16 fits(2082, u'x');
-  std::vector<std::string> record = Launch(probeName_.c_str(), fits.c_str());
-  ASSERT_EQ(record.size(), 2u);
-  EXPECT_EQ(record[1], std::string(2082, 'x'));
-
-  const String16 title(1000, u't');
-  ZoPrintF_AddToken(u"AppName.Title", title.c_str());
-  const struct {
-    const char* name;
-    String16 params;
-  } refused[] = {
-      {"one unit too many", String16(2083, u'x')},
-      {"tokens expanding beyond the buffer", U16("$(AppName.Title) $(AppName.Title) $(AppName.Title)")},
-  };
-  for (const auto& c : refused) {
-    SCOPED_TRACE(c.name);
-    uint32_t exitCode = 7;
-    EXPECT_TRUE(Launch(probeName_.c_str(), c.params.c_str(), &exitCode).empty());
-    EXPECT_EQ(exitCode, 0u);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, LaunchError(probeFolder_ + plat::kSeparator + probeName_,
-                                          "The command line for this program is longer than 2,082 characters."));
-    EXPECT_EQ(boxes_[0].caption, "Launch Error");
-    EXPECT_EQ(boxes_[0].flags, 0x30u);
-  }
-}
-
-TEST_F(SetupLaunchTest, AStartThatFailsShowsTheLaunchErrorWithTheReason) {
+// Nothing is started with a cut path or command line, nor when the start fails.
+TEST_F(SetupLaunchTest, AStartThatFailsOrIsRefusedShowsTheLaunchErrorWithTheReason) {
   const String16 plainFile = dir_ / "setup.txt";
   ASSERT_TRUE(ScratchFolder::WriteFile(plainFile, "not a program"));
   const String16 noFormat = dir_ / "garbage";
   ASSERT_TRUE(ScratchFolder::WriteFile(noFormat, "\x01\x02 no program format\n"));
   plat::SetPosixMode(noFormat.c_str(), 0755);
   const String16 longApp(259 - dir_.Path().size(), u'a');  // one unit over with the separator
+  const String16 title(1000, u't');
+  ZoPrintF_AddToken(u"AppName.Title", title.c_str());
+  const std::string tooLong = "The command line for this program is longer than 2,082 characters.";
   struct Case {
     const char* name;
     String16 target;
     String16 app;
+    String16 params;
     std::string reason;
     bool posixOnly;  // Windows opens a document with its associated program
   };
   const Case cases[] = {
-      {"missing program", dir_.Path(), U16("setup"), "The file was not found.", false},
-      {"missing folder", dir_ / "gone", U16("setup"), "The path was not found.", false},
-      {"not executable", dir_.Path(), U16("setup.txt"), "Access denied.", true},
-      {"no program format", dir_.Path(), U16("garbage"), "Unknown error: 193", true},
-      {"path longer than 259 units", dir_.Path(), longApp, "The path is longer than 259 characters.", false},
+      {"missing program", dir_.Path(), U16("setup"), u"", "The file was not found.", false},
+      {"missing folder", dir_ / "gone", U16("setup"), u"", "The path was not found.", false},
+      {"not executable", dir_.Path(), U16("setup.txt"), u"", "Access denied.", true},
+      {"no program format", dir_.Path(), U16("garbage"), u"", "Unknown error: 193", true},
+      {"path longer than 259 units", dir_.Path(), longApp, u"", "The path is longer than 259 characters.", false},
+      {"parameters one unit too long", probeFolder_, probeName_, String16(2083, u'x'), tooLong, false},
+      {"tokens expanding beyond the buffer", probeFolder_, probeName_,
+       U16("$(AppName.Title) $(AppName.Title) $(AppName.Title)"), tooLong, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.posixOnly && testing_support::HasWindowsRules()) continue;
     SetTarget(c.target);
-    EXPECT_TRUE(Launch(c.app.c_str(), nullptr).empty());
+    uint32_t exitCode = 7;
+    EXPECT_TRUE(Launch(c.app.c_str(), c.params.c_str(), &exitCode).empty());
+    EXPECT_EQ(exitCode, 0u);
     ASSERT_EQ(boxes_.size(), 1u);
     String16 shown = c.target + plat::kSeparator + c.app;
     if (shown.size() >= static_cast<size_t>(ZO_MAX_PATH)) shown.resize(ZO_MAX_PATH - 1);
