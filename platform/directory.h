@@ -6,6 +6,11 @@
 namespace plat {
 
 bool CreateDirectory(const ZoChar* path);
+// Creates a new folder that only the current user may use, exclusively: it fails
+// (kErrorAlreadyExists) when anything is at `path` already, a folder, a file or
+// a link, and never follows a link planted there. POSIX: mode 0700 (narrowed
+// further by the umask only). Windows: the default security of the parent.
+bool CreatePrivateDirectory(const ZoChar* path);
 bool RemoveDirectory(const ZoChar* path);
 // True when `path` names an existing directory (a symbolic link to one counts on
 // Windows as the system reports it; on POSIX a link is never a directory here).

@@ -40,6 +40,7 @@ enum : uint32_t {
   kErrorDirNotEmpty = 145,
   kErrorBusy = 170,
   kErrorAlreadyExists = 183,
+  kErrorBadExeFormat = 193,  // a file the system cannot run as a program
   kErrorFileTooLarge = 223,
   kErrorFilenameExcedRange = 206,
   kErrorDirectory = 267,

@@ -23,6 +23,18 @@ bool CreateDirectory(const ZoChar* path) {
   return true;
 }
 
+bool CreatePrivateDirectory(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  // mkdir creates the last component itself or fails with EEXIST; a link there,
+  // even a dangling one, is never followed.
+  if (::mkdir(native.c_str(), 0700) != 0) {
+    SetLastErrorFromErrnoAt(native);
+    return false;
+  }
+  return true;
+}
+
 bool RemoveDirectory(const ZoChar* path) {
   std::string native;
   if (!ToNativePath(path, &native)) return false;

@@ -40,6 +40,7 @@ uint32_t ErrorFromErrno(int e) {
     case ENOSYS: case EOPNOTSUPP: return kErrorNotSupported;
     case EILSEQ: return kErrorNoUnicodeTranslation;
     case EIO: return kErrorIoDevice;
+    case ENOEXEC: return kErrorBadExeFormat;
     case EINTR: return kErrorOperationAborted;
     default: return kErrorInvalidFunction;
   }

@@ -52,6 +52,11 @@ bool CreateDirectory(const ZoChar* path) {
   return ::CreateDirectoryW(Wide(path), nullptr) != 0;
 }
 
+// The user's temp folder already keeps other users out; the folder inherits
+// its protection. CreateDirectoryW fails on any existing name, a junction or a
+// link included (ERROR_ALREADY_EXISTS).
+bool CreatePrivateDirectory(const ZoChar* path) { return CreateDirectory(path); }
+
 bool RemoveDirectory(const ZoChar* path) {
   if (!path) {
     SetLastError(kErrorInvalidName);
