@@ -16,6 +16,7 @@
 #include "app/wizard.h"
 #include "archive/archive2.h"
 #include "platform/directory.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/resources.h"
 #include "platform/text.h"
@@ -50,6 +51,23 @@ bool JoinPath(ZoChar* out, const ZoChar* folder, const ZoChar* name) {
     return false;
   }
   ZoPrintFEx(out, ZO_MAX_PATH, format, folder, name);
+  return true;
+}
+
+// Whether the settings file is there and is text: 8-bit text holds no zero
+// byte, UTF-16 text starts with its byte-order mark. A package whose settings are
+// missing or binary is damaged; running it on built-in defaults would unpack it
+// somewhere nobody chose.
+bool IsSettingsText(const ZoChar* path) {
+  plat::File file = plat::File::Open(path, plat::Access::Read, plat::kShareRead, plat::Disposition::OpenExisting);
+  if (!file.IsValid()) return false;
+  uint8_t bytes[16384];  // a settings file is small; its start tells
+  size_t got = 0;
+  if (!file.Read(bytes, sizeof bytes, &got)) return false;
+  if (got >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) return true;
+  for (size_t i = 0; i < got; ++i) {
+    if (bytes[i] == 0) return false;
+  }
   return true;
 }
 
@@ -194,7 +212,8 @@ void RunPackage(PackageSettings& settings) {
 void RunWithTempFolder() {
   std::unique_ptr<PackageSettings> settings(new (std::nothrow) PackageSettings);
   ZoChar path[ZO_MAX_PATH];
-  if (!settings || !JoinPath(path, g_installer.tempFolder, kSettingsFile) || settings->Load(path) < 0) {
+  if (!settings || !JoinPath(path, g_installer.tempFolder, kSettingsFile) || !IsSettingsText(path) ||
+      settings->Load(path) < 0) {
     ShowMessageId(551);
   } else {
     RunPackage(*settings);
