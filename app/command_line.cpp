@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "app/installer_state.h"
+#include "platform/paths.h"
 #include "platform/errors.h"
 #include "platform/file.h"
 #include "platform/locale.h"
@@ -74,11 +75,16 @@ const CommandOptionName* FindOption(plat::StringView16 name) {
   return nullptr;
 }
 
+// Whether a word in a value's place is a switch instead. Where "/" starts every
+// absolute path (POSIX), a word beginning with it is taken as the value, so that
+// "-run /opt/tool" works; "-" still marks a switch there, and on Windows both do.
+bool EndsValues(ZoChar c) { return c == u'-' || (c == u'/' && plat::kSeparator != u'/'); }
+
 // The next word as a value: there is one within the range and it is not a switch.
 const ZoChar* NextValue(ZoChar* const* words, int index, int last) {
   if (index + 1 > last) return nullptr;
   const ZoChar* next = words[index + 1];
-  if (!next || IsSwitchStart(next[0])) return nullptr;
+  if (!next || EndsValues(next[0])) return nullptr;
   return next;
 }
 

@@ -1,6 +1,41 @@
-// The one installer state record of the process.
+// The one installer state record of the process, and the path of the package.
 #include "app/installer_state.h"
+
+#include <new>
+
+#include "platform/text.h"
 
 InstallerState g_installer;
 
+namespace {
+ZoChar g_packagePath[ZO_MAX_PATH] = {};
+bool g_packagePathSet = false;
+plat::String16 g_commandLine;
+}  // namespace
+
 void ResetInstallerState() { g_installer = InstallerState{}; }
+
+const ZoChar* InstallerPackagePath() {
+  if (!g_packagePathSet) {
+    const uint32_t length = plat::GetModuleFileName(g_installer.instance, g_packagePath, ZO_MAX_PATH);
+    if (length == 0 || length >= ZO_MAX_PATH) g_packagePath[0] = 0;
+    g_packagePathSet = true;
+  }
+  return g_packagePath;
+}
+
+void SetInstallerPackagePath(const ZoChar* path) {
+  g_packagePath[0] = 0;
+  g_packagePathSet = path != nullptr;
+  if (path) plat::CopyTruncated(g_packagePath, ZO_MAX_PATH, path);
+}
+
+const ZoChar* InstallerCommandLine() { return g_commandLine.c_str(); }
+
+void SetInstallerCommandLine(const ZoChar* text) {
+  try {
+    g_commandLine = text ? text : u"";
+  } catch (const std::bad_alloc&) {
+    g_commandLine.clear();
+  }
+}

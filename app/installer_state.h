@@ -45,3 +45,14 @@ extern InstallerState g_installer;
 
 // Zero-fills the record (the entry routine's first step; tests call it between cases).
 void ResetInstallerState();
+
+// The installer's own file (the package: the stub with the archive appended), as
+// the system names the running executable; empty text when it cannot be told.
+// Tests point it at a package of their own.
+const ZoChar* InstallerPackagePath();
+void SetInstallerPackagePath(const ZoChar* path);
+
+// The process's whole command line as one text (the program first), as the
+// entry point received it; the command-line parser reads it from here.
+const ZoChar* InstallerCommandLine();
+void SetInstallerCommandLine(const ZoChar* text);

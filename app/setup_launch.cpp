@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/installer_state.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -37,56 +38,6 @@ constexpr uint32_t kReasonPathTooLong = 526;
 constexpr int kStringCapacity = 1024;
 
 constexpr ZoChar kOwnPathToken[] = u"Quilletage";
-
-// The word rules of the installer's command line (SplitWords in
-// app/command_line.cpp), which must stay the same as these: white space
-// separates words outside double quotes; a double quote is removed and turns
-// quoting on, or off again unless another double quote follows at once, which
-// then stays as a literal quote with quoting still on; "" is an empty word, and
-// quotes may start or end inside a word (a"b c"d is the word ab cd).
-bool IsWordSpace(ZoChar c) {
-  switch (c) {
-    case u' ': case u'\t': case u'\n': case u'\v': case u'\f': case u'\r':
-    case 0x1680: case 0x2028: case 0x2029: case 0x205F: case 0x3000:
-      return true;
-    default:
-      // The other spaces of Unicode, the non-breaking ones (U+2007) excepted.
-      return c >= 0x2000 && c <= 0x200A && c != 0x2007;
-  }
-}
-
-std::vector<String16> SplitParameterWords(plat::StringView16 text) {
-  std::vector<String16> words;
-  size_t i = 0;
-  const size_t n = text.size();
-  for (;;) {
-    while (i < n && IsWordSpace(text[i])) ++i;
-    if (i >= n) break;
-    String16 word;
-    bool quoted = false;
-    while (i < n) {
-      const ZoChar c = text[i];
-      if (c == u'"') {
-        ++i;
-        if (!quoted) {
-          quoted = true;
-        } else if (i < n && text[i] == u'"') {
-          word.push_back(u'"');
-          ++i;
-        } else {
-          quoted = false;
-        }
-      } else if (!quoted && IsWordSpace(c)) {
-        break;
-      } else {
-        word.push_back(c);
-        ++i;
-      }
-    }
-    words.push_back(std::move(word));
-  }
-  return words;
-}
 
 // The parameter text as a format with nothing to format: "%" and "$" that would
 // begin a conversion are doubled, so that they stand for themselves instead of
@@ -191,8 +142,10 @@ ZoResult Launch(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* 
     return S_OK;
   }
 
-  const std::vector<String16> arguments =
-      SplitParameterWords(plat::StringView16(params.data(), static_cast<size_t>(paramsLength)));
+  // POSIX starts the program with an argument list: the parameter text is split
+  // by the word rules of the installer's own command line.
+  std::vector<String16> arguments;
+  if (!SplitWordsToList(params.data(), &arguments)) throw std::bad_alloc();
   if (!plat::RunProgramAndWait(programPath, params.data(), arguments, exitCode)) {
     const uint32_t error = plat::LastError();
     ShowLaunchError(programPath, ReasonFor(error), error);

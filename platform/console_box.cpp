@@ -6,6 +6,7 @@
 
 #include "platform/directory.h"
 #include "platform/paths.h"
+#include "platform/terminal.h"
 
 namespace plat {
 
@@ -204,6 +205,25 @@ ZoResult RunConsoleFolderPrompt(const FolderRequest& request, ConsoleChannel& ch
       guard.lock();
     }
   }
+}
+
+namespace {
+
+// Standard input through the unbuffered line reader (nothing after the line is
+// taken, so the next box or another reader of standard input gets it), standard
+// error as UTF-8. A pending interrupt ends the box like the end of input: the
+// default button answers, and the program sees the interrupt afterwards.
+class StandardChannel final : public ConsoleChannel {
+ public:
+  bool ReadLine(String16* line) override { return ReadInputLine(line) == InputLine::Line; }
+  void Write(StringView16 text) override { WriteText(StandardStream::Error, ToUtf8(text)); }
+};
+
+}  // namespace
+
+ConsoleChannel& StandardConsole() {
+  static StandardChannel channel;
+  return channel;
 }
 
 }  // namespace plat

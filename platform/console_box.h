@@ -49,7 +49,8 @@ int32_t RunConsoleCustomBox(const CustomBoxRequest& request, ConsoleChannel& cha
 // reported through reportInvalidName and asked again. End of input cancels.
 ZoResult RunConsoleFolderPrompt(const FolderRequest& request, ConsoleChannel& channel);
 
-// Standard input and standard error (POSIX back end).
+// Standard input and standard error: the POSIX boxes, and the console user
+// interfaces on every system.
 ConsoleChannel& StandardConsole();
 
 }  // namespace plat

@@ -64,6 +64,17 @@ inline constexpr int kKeyNotTerminal = -3;   // standard input is not a terminal
 // read; for anything else the result is kKeyNotTerminal.
 int ReadKey();
 
+// One byte of standard input (0..255), kKeyEndOfInput when it is closed or
+// fails, kKeyInterrupted when an interrupt is pending (also one that arrives
+// while the read waits). Unbuffered: every reader of standard input shares it.
+int ReadInputByte();
+// One line of standard input, as ReadInputByte reads it: the bytes up to "\n"
+// (a final "\r" dropped) as UTF-8. A last line without a line end is still a
+// line. A pending interrupt ends the read (the flag stays set; what was read of
+// the line is dropped).
+enum class InputLine { Line, EndOfInput, Interrupted };
+InputLine ReadInputLine(String16* line);
+
 // The program's arguments as UTF-16, argument 0 (the program) included. On
 // Windows they come from the process's UTF-16 command line (argc and argv are
 // then ignored); on POSIX argv is converted from UTF-8.

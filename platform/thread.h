@@ -67,7 +67,9 @@ class Event {
   std::unique_ptr<Impl> impl_;
 };
 
-// A joinable thread running `body`; the destructor joins.
+// A joinable thread running `body`; the destructor joins. On POSIX the thread
+// starts with SIGINT, SIGTERM and SIGHUP blocked: interrupts reach the thread
+// that started the watch (platform/terminal.h), never a worker.
 class Thread {
  public:
   Thread();  // defined beside Impl: an inline one would need Impl complete

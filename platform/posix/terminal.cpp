@@ -186,6 +186,17 @@ int ReadKey() {
   return result;
 }
 
+int ReadInputByte() {
+  for (;;) {
+    if (InterruptRequested()) return kKeyInterrupted;
+    unsigned char byte = 0;
+    const ssize_t got = read(STDIN_FILENO, &byte, 1);
+    if (got == 1) return byte;
+    if (got < 0 && errno == EINTR) continue;  // the loop head decides
+    return kKeyEndOfInput;
+  }
+}
+
 std::vector<String16> GetCommandLineArguments(int argc, char** argv) {
   std::vector<String16> arguments;
   if (argc <= 0 || !argv) return arguments;

@@ -2,6 +2,7 @@
 #include "platform/thread.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -91,7 +92,23 @@ bool Thread::Start(std::function<void()> body) {
   if (impl_) return false;
   try {
     impl_.reset(new Impl);
-    impl_->t = std::thread(std::move(body));
+    // The new thread starts with Ctrl-C, SIGTERM and SIGHUP blocked (it inherits
+    // the mask in force at its creation), so that these always reach the thread
+    // that watches for them and a blocked read there gives up.
+    sigset_t interrupts;
+    sigset_t previous;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    sigaddset(&interrupts, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+    try {
+      impl_->t = std::thread(std::move(body));
+    } catch (...) {
+      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      throw;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   } catch (...) {
     impl_.reset();
     return false;

@@ -4,48 +4,10 @@
 // input (platform/console_box.h); the terminal is never opened on its own.
 #include "platform/window.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <string>
-
 #include "platform/console_box.h"
 #include "platform/terminal.h"
 
 namespace plat {
-
-namespace {
-
-// Reads byte by byte, so that nothing after the line is taken from the
-// descriptor: the next box (or another reader of standard input) gets it.
-class StandardChannel final : public ConsoleChannel {
- public:
-  bool ReadLine(String16* line) override {
-    std::string bytes;
-    for (;;) {
-      char c = 0;
-      const ssize_t got = read(STDIN_FILENO, &c, 1);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        if (bytes.empty()) return false;
-        break;
-      }
-      if (c == '\n') break;
-      bytes += c;
-    }
-    if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
-    *line = FromUtf8(bytes);
-    return true;
-  }
-  void Write(StringView16 text) override { WriteText(StandardStream::Error, ToUtf8(text)); }
-};
-
-}  // namespace
-
-ConsoleChannel& StandardConsole() {
-  static StandardChannel channel;
-  return channel;
-}
 
 WindowHandle GetLastActivePopup(WindowHandle) { return nullptr; }
 WindowHandle GetParentWindow(WindowHandle) { return nullptr; }

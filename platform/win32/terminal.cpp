@@ -174,6 +174,17 @@ int ReadKey() {
   }
 }
 
+int ReadInputByte() {
+  if (InterruptRequested()) return kKeyInterrupted;
+  unsigned char byte = 0;
+  DWORD got = 0;
+  // An interrupt cancels the main thread's blocked read (see the watch above).
+  const BOOL ok = ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &got, nullptr);
+  if (InterruptRequested()) return kKeyInterrupted;
+  if (!ok || got != 1) return kKeyEndOfInput;
+  return byte;
+}
+
 std::vector<String16> GetCommandLineArguments(int, char**) {
   std::vector<String16> arguments;
   int count = 0;

@@ -30,36 +30,7 @@ HWND W(WindowHandle w) { return static_cast<HWND>(w); }
 Rect FromRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 RECT ToRect(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-// Standard input read byte by byte (nothing after the line is taken), standard
-// error written as UTF-8 through the terminal layer.
-class StandardChannel final : public ConsoleChannel {
- public:
-  bool ReadLine(String16* line) override {
-    HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
-    std::string bytes;
-    for (;;) {
-      char c = 0;
-      DWORD got = 0;
-      if (!::ReadFile(in, &c, 1, &got, nullptr) || got == 0) {
-        if (bytes.empty()) return false;
-        break;
-      }
-      if (c == '\n') break;
-      bytes += c;
-    }
-    if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
-    *line = FromUtf8(bytes);
-    return true;
-  }
-  void Write(StringView16 text) override { WriteText(StandardStream::Error, ToUtf8(text)); }
-};
-
 }  // namespace
-
-ConsoleChannel& StandardConsole() {
-  static StandardChannel channel;
-  return channel;
-}
 
 // --- Window queries. ---
 

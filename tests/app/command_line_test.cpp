@@ -212,7 +212,9 @@ TEST_F(CommandLineTest, SwitchesValuesAndBoxes) {
       // silently, with nothing applied.
       {"prog -run", E_INVALIDARG, {}},
       {"prog -run: -nosetup:1", E_INVALIDARG, {}},
-      {"prog -nosetup:1 -run /x", E_INVALIDARG, {}},
+      // Where "/" starts absolute paths, a separate value may begin with it.
+      plat::kSeparator == u'/' ? Case{"prog -nosetup:1 -run /x", S_OK, {}, 1, "/x", 1}
+                               : Case{"prog -nosetup:1 -run /x", E_INVALIDARG, {}},
       {"prog -nosetup", E_INVALIDARG, {}},
       {"prog -", E_INVALIDARG, {}},
       {"prog --", E_INVALIDARG, {}},
@@ -293,7 +295,6 @@ TEST_F(CommandLineTest, ResponseFiles) {
                                      ? plat::ToUtf8(plat::FromSystemCodePage(plat::ToSystemCodePage(U16(utf8Target))))
                                      : utf8Target;
   const std::string error = "Error 0x8004e007: ";
-  const bool windows = testing_support::HasWindowsRules();
   struct Case {
     std::string line;
     ZoResult result;
@@ -305,9 +306,8 @@ TEST_F(CommandLineTest, ResponseFiles) {
   };
   const std::vector<Case> cases = {
       {"prog @\"$DIR/outer.rsp\"", S_OK, {}, 1, "C:\\Files", 1, 1},
-      // A separate value must not begin with "/" or "-": a POSIX path goes inline.
-      windows ? Case{"prog @ \"$DIR/inner.rsp\" -nosetup:1", S_OK, {}, 1, "C:\\Files", 1, 1}
-              : Case{"prog @ \"$DIR/inner.rsp\" -nosetup:1", E_INVALIDARG, {}},
+      // A separate value may be a path of the system (on POSIX beginning with "/").
+      {"prog @ \"$DIR/inner.rsp\" -nosetup:1", S_OK, {}, 1, "C:\\Files", 1, 1},
       {"prog @\"$DIR/empty.rsp\"", S_FALSE, {}},
       {"prog @\"$DIR/blank.rsp\" -nosetup:1", S_FALSE, {}, 0, "", 1},
       {"prog @\"$DIR/zero.rsp\"", S_OK, {}, 0, "", 1},

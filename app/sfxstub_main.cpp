@@ -1,0 +1,15 @@
+// The entry point of the installer stub: the console watches Ctrl-C (the Cancel
+// button of the console pages), the command line is taken as one text, and the
+// run is the main flow's.
+#include <string>
+
+#include "app/installer_state.h"
+#include "app/main_flow.h"
+#include "platform/terminal.h"
+#include "platform/text.h"
+
+int main(int argc, char** argv) {
+  plat::WatchInterrupts();
+  SetInstallerCommandLine(plat::GetProcessCommandLine(argc, argv).c_str());
+  return InstallerMain(nullptr);
+}
