@@ -48,8 +48,8 @@ bool WriteSettingNumber(const ZoChar* key, const ZoChar* name, uint32_t value);
 uint32_t GetUserProfileString(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
                               ZoChar* out, uint32_t capacity);
 // The number at the start of the key's text (blanks, an optional sign, decimal
-// digits; GetProfileIntW's reading on Windows); `defaultValue` when the key is
-// absent or empty, 0 when its text starts with no number.
+// digits modulo 2^32; GetProfileIntW's reading on Windows); `defaultValue` when
+// the key is absent or empty, 0 when its text starts with no number.
 int32_t GetUserProfileInt(const ZoChar* section, const ZoChar* key, int32_t defaultValue);
 // Reads the profile from the INI file `path` instead (Windows: through
 // GetPrivateProfileStringW, so `path` should be a full path); null restores the
@@ -67,8 +67,8 @@ inline constexpr uint32_t kMaxPrivateProfileBytes = 16u << 20;
 uint32_t GetPrivateProfileText(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
                                ZoChar* out, uint32_t capacity, const ZoChar* path);
 // The number at the start of the key's text (blanks, an optional sign, decimal
-// digits); `defaultValue` when the key is absent or empty, 0 when its text starts
-// with no number.
+// digits, taken modulo 2^32 as Windows does); `defaultValue` when the key is
+// absent or empty, 0 when its text starts with no number.
 int32_t GetPrivateProfileInteger(const ZoChar* section, const ZoChar* key, int32_t defaultValue,
                                  const ZoChar* path);
 // Sets `key` in `section` of the INI file `path` to `value`: the file and the

@@ -242,20 +242,18 @@ bool ReadProfileFileValue(const std::string& path, const ZoChar* section, const 
 }
 
 // GetProfileIntW's reading of a value: blanks, an optional sign, decimal digits,
-// held to the 32-bit range.
+// taken modulo 2^32 as the system does (so "4294967295" is -1, which an unsigned
+// reader sees as 0xFFFFFFFF again).
 int32_t ProfileNumber(const String16& value) {
   size_t i = 0;
   while (i < value.size() && (value[i] == u' ' || value[i] == u'\t')) ++i;
   const bool negative = i < value.size() && value[i] == u'-';
   if (i < value.size() && (value[i] == u'-' || value[i] == u'+')) ++i;
-  int64_t number = 0;
+  uint32_t number = 0;
   for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
-    if (number <= INT32_MAX) number = number * 10 + (value[i] - u'0');
+    number = number * 10u + static_cast<uint32_t>(value[i] - u'0');
   }
-  if (negative) number = -number;
-  if (number > INT32_MAX) return INT32_MAX;
-  if (number < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(number);
+  return static_cast<int32_t>(negative ? 0u - number : number);
 }
 
 // Writes `bytes` to a new file beside `path` and renames it over `path`.
