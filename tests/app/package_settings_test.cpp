@@ -7,6 +7,7 @@
 
 #include "app/package_settings.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "platform/results.h"
 #include "platform/text.h"
 #include "tests/platform/scratch_folder.h"
@@ -17,6 +18,16 @@ using testing_support::ScratchFolder;
 
 std::string Utf8(const ZoChar* field, size_t capacity) {
   return plat::ToUtf8(plat::StringView16(field, plat::BoundedLength(field, capacity)));
+}
+// Settings files in UTF-16LE read alike on every system (Windows reads 8-bit
+// files in the ANSI code page).
+std::string Utf16Le(const std::string& utf8) {
+  std::string bytes("\xFF\xFE", 2);
+  for (ZoChar c : plat::FromUtf8(utf8)) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
 }
 #define FIELD(settings, member) Utf8((settings).member, sizeof((settings).member) / sizeof(ZoChar))
 
@@ -58,7 +69,7 @@ TEST_F(PackageSettingsFile, MissingFileOrSectionGivesTheDefaults) {
 
 TEST_F(PackageSettingsFile, LoadsEveryKeyAndCutsLongValuesToTheirFields) {
   const std::string longName(2000, 'n');
-  ASSERT_TRUE(ScratchFolder::WriteFile(path_,
+  ASSERT_TRUE(ScratchFolder::WriteFile(path_, Utf16Le(
                                        "[quilletage]\r\n"
                                        "Banner=banner.png\r\n"
                                        "DefaultTarget=$(ProgramFiles)\\Orvande Setup\\Sample Tool 1.0\r\n"
@@ -69,7 +80,7 @@ TEST_F(PackageSettingsFile, LoadsEveryKeyAndCutsLongValuesToTheirFields) {
                                        "TitleFont=\r\n"
                                        "TitleFontColor=" + std::string(40, '7') + "\r\n"
                                        "LCID=1041 Japanese\r\n"
-                                       "ExtractToTemp=0\r\n"));
+                                       "ExtractToTemp=0\r\n")));
   PackageSettings s;
   EXPECT_EQ(s.Load(path_.c_str()), 0);
   EXPECT_EQ(FIELD(s, banner), "banner.png");
@@ -85,7 +96,6 @@ TEST_F(PackageSettingsFile, LoadsEveryKeyAndCutsLongValuesToTheirFields) {
 }
 
 TEST_F(PackageSettingsFile, SaveThenLoadGivesTheSameSettings) {
-  ASSERT_TRUE(ScratchFolder::WriteFile(path_, "[Keep]\nMe=1\n"));
   PackageSettings written;
   plat::CopyTruncated(written.banner, kSettingsBannerCapacity, u"logo.png");
   plat::CopyTruncated(written.defaultTarget, kSettingsDefaultTargetCapacity, u"  $(WindowsDrive)Tools\\100%% ");
@@ -110,7 +120,9 @@ TEST_F(PackageSettingsFile, SaveThenLoadGivesTheSameSettings) {
   EXPECT_EQ(FIELD(read, titleFontColor), "255,128,0");
   EXPECT_EQ(read.lcid, 0xFFFFFFFFu);
   EXPECT_EQ(read.extractToTemp, -3);
-  EXPECT_NE(ScratchFolder::ReadFile(path_).find("[Keep]"), std::string::npos) << "other sections are kept";
+  ASSERT_TRUE(plat::WritePrivateProfileText(u"Keep", u"Me", u"1", path_.c_str()));
+  ASSERT_EQ(written.Save(path_.c_str()), 0);
+  EXPECT_EQ(plat::GetPrivateProfileInteger(u"Keep", u"Me", 0, path_.c_str()), 1) << "other sections are kept";
 
   const plat::String16 nowhere = scratch_ / "no-such-folder" + plat::kSeparator + u"sfxinst.ini";
   EXPECT_EQ(written.Save(nowhere.c_str()), E_FAIL);
