@@ -260,6 +260,16 @@ int RunPackage(const Options& options) {
     return payloadStatus;
   }
   if (plat::InterruptRequested()) return Cancelled();
+  {
+    CArchive2 check;  // create wrote it because sfxctrl.ach was there: were product files too?
+    const bool productFiles = check.Open(payloadPath.c_str(), ARC_OPEN_READ, nullptr) >= 0 &&
+                              check.GetArchiveCount() > 1;
+    check.Close();
+    if (!productFiles) {
+      ErrorLine("no product files to package; no package written");
+      return kExitPartial;
+    }
+  }
 
   // The stub in front, into "~OUTPUT", which replaces OUTPUT once complete.
   const String16 written = RewriteTempPath(output);
