@@ -18,17 +18,6 @@ constexpr ZoChar kDefaultTitleFontColor[] = u"0,0,0";
 constexpr uint32_t kDefaultLcid = 9;
 constexpr int32_t kDefaultExtractToTemp = 1;
 
-// The default target folder. The product's historical default was
-// "\"$(ProgramFiles)Brimwell\\$(AppName)\"", which cannot work: the quotes would
-// become part of the folder name, and "$(ProgramFiles)" carries no final
-// separator, so the folder would be "...Program FilesBrimwell". The default is
-// the folder of string 204 ("C:\Program Files\Orvande Setup\$(AppName)") under
-// the real program files token, with the separator of this system.
-const ZoChar* DefaultTarget() {
-  return plat::kSeparator == u'\\' ? u"$(ProgramFiles)\\Orvande Setup\\$(AppName)"
-                                   : u"$(ProgramFiles)/Orvande Setup/$(AppName)";
-}
-
 void ReadText(const ZoChar* path, const ZoChar* key, const ZoChar* fallback, ZoChar* out, uint32_t capacity) {
   plat::GetPrivateProfileText(kSection, key, fallback, out, capacity, path);
 }
@@ -39,7 +28,20 @@ bool WriteField(const ZoChar* path, const ZoChar* key, const ZoChar* field, size
   return plat::WritePrivateProfileText(kSection, key, value.c_str(), path);
 }
 
+const ZoChar* DefaultTarget() { return BuiltInDefaultTarget(plat::kSeparator); }
+
 }  // namespace
+
+// The product's historical default was "\"$(ProgramFiles)Brimwell\\$(AppName)\"",
+// which cannot work: the quotes would become part of the folder name, and
+// "$(ProgramFiles)" carries no final separator, so the folder would be
+// "...Program FilesBrimwell". The default is the folder of string 204
+// ("C:\Program Files\Orvande Setup\$(AppName)") under the real program files
+// token, with the separator of the system the package installs on.
+const ZoChar* BuiltInDefaultTarget(ZoChar separator) {
+  return separator == u'\\' ? u"$(ProgramFiles)\\Orvande Setup\\$(AppName)"
+                             : u"$(ProgramFiles)/Orvande Setup/$(AppName)";
+}
 
 PackageSettings::PackageSettings()
     : extractToTemp(kDefaultExtractToTemp),

@@ -48,6 +48,12 @@ class PackageSettings {
   uint32_t lcid;                                           // language for ZoLang_UpdateKernelLCID
 };
 
+// The built-in DefaultTarget with `separator` between its parts:
+// "$(ProgramFiles)\Orvande Setup\$(AppName)" or the same with '/'. A
+// PackageSettings object starts with the form of the system it runs on; a tool
+// that builds a package for another system takes that system's form.
+const ZoChar* BuiltInDefaultTarget(ZoChar separator);
+
 // The colour of "R,G,B" as 0x00BBGGRR (the low 8 bits of each number); 0 (black)
 // unless the text holds two commas each followed by more text. The text is split
 // in place for the conversion and left as it was.

@@ -80,17 +80,28 @@ String16 DefaultStub() {
   return stub;
 }
 
-bool IsPng(const String16& path) {
-  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// True when the file starts with `signature`.
+bool StartsWith(const String16& path, const unsigned char* signature, size_t size) {
   plat::File file = plat::File::Open(path.c_str(), plat::Access::Read, plat::kShareRead,
                                      plat::Disposition::OpenExisting);
   unsigned char head[8] = {};
   size_t got = 0;
-  if (!file || !file.Read(head, sizeof head, &got) || got != sizeof head) return false;
-  for (size_t i = 0; i < sizeof head; ++i) {
-    if (head[i] != kSignature[i]) return false;
+  if (size > sizeof head || !file || !file.Read(head, size, &got) || got != size) return false;
+  for (size_t i = 0; i < size; ++i) {
+    if (head[i] != signature[i]) return false;
   }
   return true;
+}
+
+bool IsPng(const String16& path) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  return StartsWith(path, kSignature, sizeof kSignature);
+}
+
+// A Windows executable starts with "MZ": its package installs on Windows.
+bool IsWindowsExecutable(const String16& path) {
+  static const unsigned char kSignature[2] = {'M', 'Z'};
+  return StartsWith(path, kSignature, sizeof kSignature);
 }
 
 // Copies an option's value into its settings field; a value that does not fit
@@ -226,6 +237,12 @@ int RunPackage(const Options& options) {
   auto settings = std::make_unique<PackageSettings>();
   String16 bannerPath;
   if (int status = PrepareSettings(options, settings.get(), &bannerPath); status != kExitOk) return status;
+  // The built-in target in the form of the system the stub runs on: a package
+  // for Windows may be built on Linux, and the other way round.
+  if (!options.packageTarget && plat::StringView16(settings->defaultTarget) == BuiltInDefaultTarget(plat::kSeparator)) {
+    const ZoChar separator = IsWindowsExecutable(stub) ? u'\\' : u'/';
+    plat::CopyTruncated(settings->defaultTarget, kSettingsDefaultTargetCapacity, BuiltInDefaultTarget(separator));
+  }
 
   PrivateTempFolder temp;
   if (!temp.Create()) {
