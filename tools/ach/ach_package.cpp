@@ -12,6 +12,7 @@
 #include "app/package_settings.h"
 #include "archive/archive2.h"
 #include "platform/directory.h"
+#include "platform/errors.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
@@ -56,6 +57,7 @@ class PrivateTempFolder {
         path_ = candidate;  // removed from here on, even if the mode cannot be set
         return plat::SetPosixMode(path_.c_str(), 0700);
       }
+      if (plat::LastError() != plat::kErrorAlreadyExists) return false;
     }
     return false;
   }
