@@ -53,9 +53,9 @@ class PrivateTempFolder {
     for (int n = 1; n <= 1000; ++n) {
       const String16 candidate = prefix + plat::U16(std::to_string(n));
       if (candidate.size() + 20 >= static_cast<size_t>(ZO_MAX_PATH)) return false;  // room for the names inside
-      if (plat::CreateDirectory(candidate.c_str())) {
-        path_ = candidate;  // removed from here on, even if the mode cannot be set
-        return plat::SetPosixMode(path_.c_str(), 0700);
+      if (plat::CreatePrivateDirectory(candidate.c_str())) {
+        path_ = candidate;
+        return true;
       }
       if (plat::LastError() != plat::kErrorAlreadyExists) return false;
     }
