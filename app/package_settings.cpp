@@ -32,12 +32,12 @@ const ZoChar* DefaultTarget() { return BuiltInDefaultTarget(plat::kSeparator); }
 
 }  // namespace
 
-// The product's historical default was "\"$(ProgramFiles)Brimwell\\$(AppName)\"",
-// which cannot work: the quotes would become part of the folder name, and
-// "$(ProgramFiles)" carries no final separator, so the folder would be
-// "...Program FilesBrimwell". The default is the folder of string 204
-// ("C:\Program Files\Orvande Setup\$(AppName)") under the real program files
-// token, with the separator of the system the package installs on.
+// Not "\"$(ProgramFiles)Brimwell\\$(AppName)\"", which cannot work: the quotes
+// would become part of the folder name, and "$(ProgramFiles)" carries no final
+// separator, so the folder would be "...Program FilesBrimwell". The default is
+// the folder of string 204 ("C:\Program Files\Orvande Setup\$(AppName)") under
+// the real program files token, with the separator of the system the package
+// installs on.
 const ZoChar* BuiltInDefaultTarget(ZoChar separator) {
   return separator == u'\\' ? u"$(ProgramFiles)\\Orvande Setup\\$(AppName)"
                              : u"$(ProgramFiles)/Orvande Setup/$(AppName)";
