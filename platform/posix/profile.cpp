@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -15,6 +17,7 @@
 #include "platform/directory.h"
 #include "platform/errors.h"
 #include "platform/file.h"
+#include "platform/profile_rules.h"
 #include "platform/text.h"
 
 namespace plat {
@@ -51,17 +54,72 @@ std::string UserProfilePath() {
   return folder.empty() ? folder : folder + "/profile.ini";
 }
 
-bool ReadAll(const std::string& path, std::string* text) {
+// Reads at most `limit` bytes of the file; *whole is false when it holds more.
+bool ReadAll(const std::string& path, std::string* text, size_t limit = SIZE_MAX, bool* whole = nullptr) {
   text->clear();
+  if (whole) *whole = true;
   File f = File::Open(FromUtf8(path).c_str(), Access::Read, kShareRead, Disposition::OpenExisting);
   if (!f) return false;
   char buffer[4096];
-  size_t got = 0;
-  do {
-    if (!f.Read(buffer, sizeof buffer, &got)) return false;
+  for (;;) {
+    size_t got = 0;
+    if (text->size() >= limit) {
+      char probe = 0;
+      if (whole) *whole = !f.Read(&probe, 1, &got) || got == 0;
+      return true;
+    }
+    const size_t want = std::min(sizeof buffer, limit - text->size());
+    if (!f.Read(buffer, want, &got)) return false;
     text->append(buffer, got);
-  } while (got == sizeof buffer);
-  return true;
+    if (got < want) return true;  // the end of the file
+  }
+}
+
+// How a profile file's bytes are written; a rewrite keeps it (a Latin-1 file
+// comes back as UTF-8, character for character).
+enum class ProfileEncoding { Utf8, Utf8WithMark, Utf16Le };
+
+// The profile text as UTF-8, whatever the file's encoding (see the header).
+std::string DecodeProfile(const std::string& bytes, ProfileEncoding* encoding) {
+  *encoding = ProfileEncoding::Utf8;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    *encoding = ProfileEncoding::Utf16Le;
+    String16 wide;
+    wide.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      wide.push_back(static_cast<ZoChar>(static_cast<unsigned char>(bytes[i]) |
+                                         (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return ToUtf8(wide);
+  }
+  std::string_view text(bytes);
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    *encoding = ProfileEncoding::Utf8WithMark;
+    text.remove_prefix(3);
+  }
+  String16 checked;
+  if (FromUtf8Strict(text, &checked)) return std::string(text);
+  String16 latin1;  // not UTF-8: every byte is the character of that number
+  latin1.reserve(text.size());
+  for (char c : text) latin1.push_back(static_cast<ZoChar>(static_cast<unsigned char>(c)));
+  return ToUtf8(latin1);
+}
+
+std::string EncodeProfile(const std::string& utf8, ProfileEncoding encoding) {
+  switch (encoding) {
+    case ProfileEncoding::Utf8: return utf8;
+    case ProfileEncoding::Utf8WithMark: return "\xEF\xBB\xBF" + utf8;
+    case ProfileEncoding::Utf16Le: break;
+  }
+  const String16 wide = FromUtf8(utf8);
+  std::string bytes("\xFF\xFE", 2);
+  bytes.reserve(2 + wide.size() * 2);
+  for (ZoChar c : wide) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -115,44 +173,116 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
+// A line as the profile rules read it: cut at a NUL, blanks at both ends dropped.
+std::string ReadableLine(const std::string& raw) { return Trimmed(raw.substr(0, raw.find('\0'))); }
+
+// Where `section` and `key` stand in the lines: the header of the first section
+// of that name, the first line of the key in it, and the index after the
+// section's last line that is not blank (where a new key goes). -1: absent.
+struct ProfilePlace {
+  long header = -1;
+  long key = -1;
+  long end = -1;         // the index of the next section's header, or the line count
+  long insertAt = -1;
+};
+
+ProfilePlace LocateProfileKey(const std::vector<std::string>& lines, const std::string& section,
+                              const std::string* key) {
+  ProfilePlace place;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string line = ReadableLine(lines[i]);
+    if (!line.empty() && line[0] == '[') {
+      if (place.header >= 0) {
+        place.end = static_cast<long>(i);
+        return place;  // only the first section of that name counts
+      }
+      const size_t close = line.find(']');
+      if (SameName(Trimmed(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)), section)) {
+        place.header = static_cast<long>(i);
+        place.insertAt = place.header + 1;
+      }
+      continue;
+    }
+    if (place.header < 0 || line.empty()) continue;
+    place.insertAt = static_cast<long>(i + 1);
+    if (line[0] == ';' || !key || place.key >= 0) continue;
+    if (SameName(Trimmed(line.substr(0, line.find('='))), *key)) place.key = static_cast<long>(i);
+  }
+  if (place.header >= 0) place.end = static_cast<long>(lines.size());
+  return place;
+}
+
 // The value of `key` in `section` of the profile text, by GetProfileStringW's
 // rules (see the header). False when the section or the key is absent.
 bool FindProfileValue(const std::string& text, const std::string& section, const std::string& key,
                       std::string* value) {
-  const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  bool inSection = false;
-  for (const std::string& raw : SplitLines(bom ? text.substr(3) : text)) {
-    const std::string line = Trimmed(raw);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      if (inSection) return false;  // only the first section of that name counts
-      const size_t close = line.find(']');
-      inSection = SameName(Trimmed(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)),
-                           section);
-      continue;
+  const std::vector<std::string> lines = SplitLines(text);
+  const ProfilePlace place = LocateProfileKey(lines, section, &key);
+  if (place.key < 0) return false;
+  const std::string line = ReadableLine(lines[static_cast<size_t>(place.key)]);
+  const size_t eq = line.find('=');
+  std::string found = eq == std::string::npos ? std::string() : Trimmed(line.substr(eq + 1));
+  if (found.size() >= 2 && (found[0] == '"' || found[0] == '\'') && found.back() == found[0]) {
+    found = found.substr(1, found.size() - 2);
+  }
+  *value = found;
+  return true;
+}
+
+// The value of a key in the profile file at `path` as UTF-16; false when the
+// file, the section or the key is absent.
+bool ReadProfileFileValue(const std::string& path, const ZoChar* section, const ZoChar* key, String16* value) {
+  if (!section || !key || path.empty()) return false;
+  std::string bytes, found;
+  if (!ReadAll(path, &bytes, kMaxPrivateProfileBytes)) return false;
+  ProfileEncoding encoding;
+  if (!FindProfileValue(DecodeProfile(bytes, &encoding), ToUtf8(section), ToUtf8(key), &found)) return false;
+  *value = FromUtf8(found);
+  return true;
+}
+
+// GetProfileIntW's reading of a value: blanks, an optional sign, decimal digits,
+// taken modulo 2^32 as the system does (so "4294967295" is -1, which an unsigned
+// reader sees as 0xFFFFFFFF again).
+int32_t ProfileNumber(const String16& value) {
+  size_t i = 0;
+  while (i < value.size() && (value[i] == u' ' || value[i] == u'\t')) ++i;
+  const bool negative = i < value.size() && value[i] == u'-';
+  if (i < value.size() && (value[i] == u'-' || value[i] == u'+')) ++i;
+  uint32_t number = 0;
+  for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
+    number = number * 10u + static_cast<uint32_t>(value[i] - u'0');
+  }
+  return static_cast<int32_t>(negative ? 0u - number : number);
+}
+
+// Writes `bytes` to a new file beside `path` and renames it over `path`.
+bool ReplaceFile(const std::string& path, const std::string& bytes, uint32_t mode) {
+  const String16 target = FromUtf8(path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = path + "." + std::to_string(static_cast<long>(getpid())) + "." +
+                             std::to_string(attempt) + ".tmp";
+    const String16 temp16 = FromUtf8(temp);
+    File f = File::Open(temp16.c_str(), Access::Write, kShareNone, Disposition::CreateNew, 0, mode);
+    if (!f) {
+      if (LastError() == kErrorFileExists) continue;
+      return false;
     }
-    if (!inSection) continue;
-    const size_t eq = line.find('=');
-    if (!SameName(Trimmed(line.substr(0, eq)), key)) continue;
-    std::string found = eq == std::string::npos ? std::string() : Trimmed(line.substr(eq + 1));
-    if (found.size() >= 2 && (found[0] == '"' || found[0] == '\'') && found.back() == found[0]) {
-      found = found.substr(1, found.size() - 2);
+    if (!f.Write(bytes.data(), bytes.size()) || !f.Close() || !MoveFile(temp16.c_str(), target.c_str(), true)) {
+      const uint32_t error = LastError();
+      DeleteFile(temp16.c_str());
+      SetLastError(error);
+      return false;
     }
-    *value = found;
     return true;
   }
+  SetLastError(kErrorFileExists);
   return false;
 }
 
 // The profile value as UTF-16; false when absent or unreadable.
 bool ReadProfileValue(const ZoChar* section, const ZoChar* key, String16* value) {
-  if (!section || !key) return false;
-  const std::string path = UserProfilePath();
-  std::string text, found;
-  if (path.empty() || !ReadAll(path, &text)) return false;
-  if (!FindProfileValue(text, ToUtf8(section), ToUtf8(key), &found)) return false;
-  *value = FromUtf8(found);
-  return true;
+  return ReadProfileFileValue(UserProfilePath(), section, key, value);
 }
 
 }  // namespace
@@ -180,20 +310,91 @@ int32_t GetUserProfileInt(const ZoChar* section, const ZoChar* key, int32_t defa
   try {
     String16 value;
     if (!ReadProfileValue(section, key, &value) || value.empty()) return defaultValue;
-    size_t i = 0;
-    while (i < value.size() && (value[i] == u' ' || value[i] == u'\t')) ++i;
-    const bool negative = i < value.size() && value[i] == u'-';
-    if (i < value.size() && (value[i] == u'-' || value[i] == u'+')) ++i;
-    int64_t number = 0;
-    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
-      if (number <= INT32_MAX) number = number * 10 + (value[i] - u'0');
-    }
-    if (negative) number = -number;
-    if (number > INT32_MAX) return INT32_MAX;
-    if (number < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(number);
+    return ProfileNumber(value);
   } catch (const std::bad_alloc&) {
     return defaultValue;
+  }
+}
+
+uint32_t GetPrivateProfileText(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
+                               ZoChar* out, uint32_t capacity, const ZoChar* path) {
+  if (!out || capacity == 0) return 0;
+  StringView16 fallback = defaultValue ? StringView16(defaultValue) : StringView16();
+  while (!fallback.empty() && fallback.back() == u' ') fallback.remove_suffix(1);
+  try {
+    String16 value;
+    if (path && ReadProfileFileValue(ToUtf8(path), section, key, &value)) {
+      return static_cast<uint32_t>(CopyTruncated(out, capacity, value));
+    }
+  } catch (const std::bad_alloc&) {
+    SetLastError(kErrorNotEnoughMemory);
+  }
+  return static_cast<uint32_t>(CopyTruncated(out, capacity, fallback));
+}
+
+int32_t GetPrivateProfileInteger(const ZoChar* section, const ZoChar* key, int32_t defaultValue,
+                                 const ZoChar* path) {
+  try {
+    String16 value;
+    if (!path || !ReadProfileFileValue(ToUtf8(path), section, key, &value) || value.empty()) return defaultValue;
+    return ProfileNumber(value);
+  } catch (const std::bad_alloc&) {
+    return defaultValue;
+  }
+}
+
+bool WritePrivateProfileText(const ZoChar* section, const ZoChar* key, const ZoChar* value, const ZoChar* path) {
+  if (!path || !*path) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
+  try {
+    if (!IsWritableProfileEntry(section, key, value)) {
+      SetLastError(kErrorInvalidParameter);
+      return false;
+    }
+    const std::string file = ToUtf8(path), name = ToUtf8(section);
+    const std::string keyText = key ? ToUtf8(key) : std::string();
+    std::string bytes;
+    bool whole = true;
+    const bool existed = Exists(path);
+    if (existed && !ReadAll(file, &bytes, kMaxPrivateProfileBytes, &whole)) return false;
+    if (!whole) {  // rewriting only the part that was read would lose the rest
+      SetLastError(kErrorNotSupported);
+      return false;
+    }
+    ProfileEncoding encoding;
+    const std::string text = DecodeProfile(bytes, &encoding);
+    const size_t firstBreak = text.find('\n');
+    const char* newline = firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r'
+                              ? "\r\n" : "\n";
+    std::vector<std::string> lines = SplitLines(text);
+    const ProfilePlace place = LocateProfileKey(lines, name, key ? &keyText : nullptr);
+    auto at = [&](long index) { return lines.begin() + index; };
+    if (!key) {
+      if (place.header < 0) return true;
+      lines.erase(at(place.header), at(place.end));
+    } else if (!value) {
+      if (place.key < 0) return true;
+      lines.erase(at(place.key));
+    } else {
+      const std::string entry = keyText + "=" + ToUtf8(ProfileValueAsWritten(value));
+      if (place.key >= 0) {
+        lines[static_cast<size_t>(place.key)] = entry;
+      } else if (place.header >= 0) {
+        lines.insert(at(place.insertAt), entry);
+      } else {
+        lines.push_back("[" + name + "]");
+        lines.push_back(entry);
+      }
+    }
+    std::string out;
+    for (const std::string& line : lines) out += line + newline;
+    const uint32_t mode = existed ? GetPosixMode(path) : 0;
+    return ReplaceFile(file, EncodeProfile(out, encoding), mode != 0 ? mode : 0666);
+  } catch (const std::bad_alloc&) {
+    SetLastError(kErrorNotEnoughMemory);
+    return false;
   }
 }
 

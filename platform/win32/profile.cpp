@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "platform/profile_rules.h"
 #include "platform/win32/win32_util.h"
 
 namespace plat {
@@ -34,7 +35,89 @@ std::wstring ProfileOverride() {
   return gProfileOverride;
 }
 
+// The full form of a profile file's path: given a bare name, the system would
+// look for the file in the Windows folder.
+bool FullProfilePath(const ZoChar* path, std::wstring* full) {
+  const DWORD need = GetFullPathNameW(Wide(path), 0, nullptr, nullptr);
+  if (need == 0) return false;
+  full->assign(need, L'\0');
+  const DWORD got = GetFullPathNameW(Wide(path), need, full->data(), nullptr);
+  if (got == 0 || got >= need) return false;
+  full->resize(got);
+  return true;
+}
+
+uint32_t CopyDefault(const ZoChar* defaultValue, ZoChar* out, uint32_t capacity) {
+  StringView16 fallback = defaultValue ? StringView16(defaultValue) : StringView16();
+  while (!fallback.empty() && fallback.back() == u' ') fallback.remove_suffix(1);
+  return static_cast<uint32_t>(CopyTruncated(out, capacity, fallback));
+}
+
 }  // namespace
+
+uint32_t GetPrivateProfileText(const ZoChar* section, const ZoChar* key, const ZoChar* defaultValue,
+                               ZoChar* out, uint32_t capacity, const ZoChar* path) {
+  if (!out || capacity == 0) return 0;
+  const DWORD size = capacity > 0x7FFFFFFFu ? 0x7FFFFFFFu : capacity;
+  // A null section or key would ask for the list of all sections or keys.
+  if (!section || !key || !path) return CopyDefault(defaultValue, out, size);
+  try {
+    std::wstring full;
+    if (!FullProfilePath(path, &full)) return CopyDefault(defaultValue, out, size);
+    return GetPrivateProfileStringW(Wide(section), Wide(key), defaultValue ? Wide(defaultValue) : L"", Wide(out),
+                                    size, full.c_str());
+  } catch (const std::bad_alloc&) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return CopyDefault(defaultValue, out, size);
+  }
+}
+
+int32_t GetPrivateProfileInteger(const ZoChar* section, const ZoChar* key, int32_t defaultValue,
+                                 const ZoChar* path) {
+  if (!section || !key || !path) return defaultValue;
+  try {
+    std::wstring full;
+    if (!FullProfilePath(path, &full)) return defaultValue;
+    return static_cast<int32_t>(GetPrivateProfileIntW(Wide(section), Wide(key), defaultValue, full.c_str()));
+  } catch (const std::bad_alloc&) {
+    return defaultValue;
+  }
+}
+
+bool WritePrivateProfileText(const ZoChar* section, const ZoChar* key, const ZoChar* value, const ZoChar* path) {
+  if (!path || !*path || !IsWritableProfileEntry(section, key, value)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  try {
+    std::wstring full;
+    if (!FullProfilePath(path, &full)) return false;
+    // The system writes a new file in the ANSI code page, which loses every
+    // character outside it; a file that starts with the UTF-16LE mark is kept
+    // in UTF-16LE. An existing file keeps its encoding.
+    ScopedHandle created(CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+    if (created.IsValid()) {
+      static const unsigned char kMark[2] = {0xFF, 0xFE};
+      DWORD written = 0;
+      const bool marked = WriteFile(created.Get(), kMark, 2, &written, nullptr) && written == 2;
+      created.Reset();
+      if (!marked) {
+        const DWORD error = ::GetLastError();
+        DeleteFileW(full.c_str());
+        ::SetLastError(error);
+        return false;
+      }
+    }
+    String16 written;
+    if (value) written = ProfileValueAsWritten(value);
+    return WritePrivateProfileStringW(Wide(section), key ? Wide(key) : nullptr,
+                                      value ? Wide(written.c_str()) : nullptr, full.c_str()) != FALSE;
+  } catch (const std::bad_alloc&) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+}
 
 void SetSettingsFolder(const ZoChar*) {}
 

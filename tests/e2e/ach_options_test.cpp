@@ -110,6 +110,14 @@ TEST(AchOptions, WrongLinesAreRefusedWithAReason) {
       {{"split", "a.ach", "0"}, "not a size"},
       {{"split", "a.ach", "12Q"}, "not a size"},
       {{"merge", ""}, "empty"},
+      {{"package", "out"}, "missing"},
+      {{"package", "out", "--settings", "s.ini", "--lcid", "9", "x"}, "excludes"},
+      {{"package", "out", "--lcid", "-1", "x"}, "decimal language"},
+      {{"package", "out", "--lcid", "4294967296", "x"}, "decimal language"},
+      {{"package", "out", "--extract-to-temp", "yes", "x"}, "0 or 1"},
+      {{"package", "out", "--stub", "", "x"}, "needs a file"},
+      {{"package", "out", "--name"}, "needs a value"},
+      {{"package", "out", "-r", "x"}, "not an option"},
   };
   for (const BadLine& bad : cases) {
     std::vector<String16> args;
@@ -119,6 +127,26 @@ TEST(AchOptions, WrongLinesAreRefusedWithAReason) {
     EXPECT_FALSE(ParseCommandLine(args, &o, &error)) << "accepted: " << (bad.args.empty() ? "" : bad.args[0]);
     EXPECT_NE(error.find(bad.why), std::string::npos) << "message was: " << error;
   }
+}
+
+TEST(AchOptions, PackageSettingsOptionsAreKeptOnlyWhenGiven) {
+  Options o;
+  ASSERT_TRUE(Parse({"package", "out.run", "--name", "", "--setup-params", "-q x", "--lcid", "4294967295",
+                     "--extract-to-temp", "0", "--banner", "b.png", "-3", "dir", "file"},
+                    &o));
+  EXPECT_EQ(o.archive, u"out.run");
+  EXPECT_EQ(o.operands, Args({"dir", "file"}));
+  EXPECT_EQ(o.packageName, String16());  // given, and empty
+  EXPECT_EQ(o.packageSetupParams, String16(u"-q x"));
+  EXPECT_FALSE(o.packageTitle || o.packageTarget || o.packageSetup);
+  EXPECT_EQ(o.packageLcid, 4294967295u);
+  EXPECT_EQ(o.packageExtractToTemp, 0);
+  EXPECT_EQ(o.banner, u"b.png");
+  EXPECT_TRUE(o.stub.empty());
+  EXPECT_EQ(o.level, 3);
+  ASSERT_TRUE(Parse({"package", "out.run", "--settings", "s.ini", "--banner", "b.png", "--stub", "st", "x"}, &o));
+  EXPECT_EQ(o.settingsFile, u"s.ini");
+  EXPECT_EQ(o.stub, u"st");
 }
 
 TEST(AchOptions, ByteSizes) {
@@ -144,7 +172,8 @@ TEST(AchOptions, ByteSizes) {
 
 TEST(AchOptions, EveryCommandHasUsage) {
   for (Command c : {Command::List, Command::Extract, Command::Test, Command::Create, Command::Add, Command::Delete,
-                    Command::Comment, Command::Sfx, Command::Unsfx, Command::Split, Command::Merge}) {
+                    Command::Comment, Command::Sfx, Command::Unsfx, Command::Split, Command::Merge,
+                    Command::Package}) {
     std::string usage = ach::CommandUsage(c);
     EXPECT_EQ(usage.rfind(std::string("usage: ach ") + ach::CommandName(c), 0), 0u) << usage;
   }

@@ -20,5 +20,12 @@ int RunSfx(const Options& options);
 int RunUnsfx(const Options& options);
 int RunSplit(const Options& options);
 int RunMerge(const Options& options);
+// What create does, for create and package: builds options.archive from
+// options.operands beside it and moves it into place when complete; `report`
+// prints the closing "N file(s) added" line.
+int CreateArchiveFile(const Options& options, bool report);
+
+// Package (ach_package.cpp).
+int RunPackage(const Options& options);
 
 }  // namespace ach

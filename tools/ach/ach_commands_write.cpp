@@ -27,16 +27,6 @@ using plat::String16;
 
 namespace {
 
-// While a command writes a temporary file, a second Ctrl-C (which ends the
-// process at once) deletes it; the registration ends with the command.
-struct ForcedExitCleanup {
-  ForcedExitCleanup() = default;
-  explicit ForcedExitCleanup(const String16& path) { plat::RemoveOnForcedExit(path.c_str()); }
-  ~ForcedExitCleanup() { plat::RemoveOnForcedExit(nullptr); }
-  ForcedExitCleanup(const ForcedExitCleanup&) = delete;
-  ForcedExitCleanup& operator=(const ForcedExitCleanup&) = delete;
-};
-
 // The closing line of create and add when files were left out; true when any were.
 bool ReportLeftOut(const ToolProgress& progress) {
   if (progress.LeftOut() == 0) return false;
@@ -124,7 +114,9 @@ std::unique_ptr<CArchive2> OpenForRewrite(const String16& target, uint32_t mode,
 
 }  // namespace
 
-int RunCreate(const Options& options) {
+int RunCreate(const Options& options) { return CreateArchiveFile(options, true); }
+
+int CreateArchiveFile(const Options& options, bool report) {
   if (!CheckFolderOperands(options)) return kExitUsage;
   String16 target;
   if (!MakeFullPath(options.archive, &target)) return kExitFailure;
@@ -167,9 +159,11 @@ int RunCreate(const Options& options) {
     return kExitFailure;
   }
   progress.ClearLine();
-  Out(std::to_string(progress.Started()) + " file(s) added to ");
-  Out(target);
-  Out("\n");
+  if (report) {
+    Out(std::to_string(progress.Started()) + " file(s) added to ");
+    Out(target);
+    Out("\n");
+  }
   bool leftOut = ReportLeftOut(progress);
   return (nothingFound > 0 || leftOut) ? kExitPartial : kExitOk;
 }

@@ -26,6 +26,7 @@ int Dispatch(const ach::Options& options) {
     case Command::Unsfx: return ach::RunUnsfx(options);
     case Command::Split: return ach::RunSplit(options);
     case Command::Merge: return ach::RunMerge(options);
+    case Command::Package: return ach::RunPackage(options);
     case Command::None: break;
   }
   return ach::kExitUsage;

@@ -94,6 +94,31 @@ const CommandInfo kCommands[] = {
      "Cuts ARCHIVE into a main file and numbered volumes of SIZE bytes each\n"
      "(a number with an optional K, M or G). A SIZE that would make more than\n"
      "10,000 files is refused.\n"},
+    {Command::Package, "package", 2, -1,
+     "usage: ach package OUTPUT [--settings FILE | --name N --title T --target DIR --setup PROGRAM\n"
+     "                   --setup-params P --lcid N --extract-to-temp 0|1] [--banner PNG] [--stub STUB]\n"
+     "                   [-0..-9] PATH...\n"
+     "\n"
+     "Builds the installer package OUTPUT in one step: the settings file sfxinst.ini,\n"
+     "the control archive sfxctrl.ach holding it (and the banner), an archive of\n"
+     "sfxctrl.ach and the product files PATH... (added as by create, folders with\n"
+     "everything in them), and the installer stub in front. OUTPUT is replaced only\n"
+     "when it is complete.\n"
+     "\n"
+     "  --settings FILE        the settings from FILE (section [Quilletage]); a banner\n"
+     "                         it names is taken from FILE's folder\n"
+     "  --name N               product name, the token $(AppName)\n"
+     "  --title T              product title, the token $(AppName.Title)\n"
+     "  --target DIR           proposed target folder (default\n"
+     "                         $(ProgramFiles)/Orvande Setup/$(AppName))\n"
+     "  --setup PROGRAM        setup program in the target folder (default msisetup.exe)\n"
+     "  --setup-params P       its parameters (default -r \"$(Quilletage)\" --sfx)\n"
+     "  --lcid N               language: 1033 English (the default 9 is English too),\n"
+     "                         1041 Japanese\n"
+     "  --extract-to-temp 0|1  1 (default): no question, unpack into the target at once\n"
+     "  --banner PNG           the wizard's banner picture\n"
+     "  --stub STUB            the installer stub (default: sfxstub beside ach)\n"
+     "  -0 .. -9               deflate level (default 6)\n"},
     {Command::Merge, "merge", 1, 1,
      "usage: ach merge ARCHIVE\n"
      "\n"
@@ -115,6 +140,7 @@ const char kGeneralUsage[] =
     "  unsfx FILE DIR                     take a self-extracting package apart\n"
     "  split ARCHIVE SIZE                 cut an archive into volumes\n"
     "  merge ARCHIVE                      join the volumes of an archive\n"
+    "  package OUTPUT [options] PATH...   build an installer package in one step\n"
     "\n"
     "ach COMMAND --help shows the options of a command.\n"
     "Exit status: 0 success, 1 nothing matched or files skipped, 2 usage error,\n"
@@ -141,6 +167,9 @@ bool Accepts(Command command, StringView16 option) {
     case Command::Add:
       return isLevel || is("--store") || is("-r") || is("--folder") || is("--replace") || is("--strict");
     case Command::Unsfx: return is("--overwrite") || is("--skip-existing");
+    case Command::Package:
+      return isLevel || is("--settings") || is("--name") || is("--title") || is("--target") || is("--setup") ||
+             is("--setup-params") || is("--lcid") || is("--extract-to-temp") || is("--banner") || is("--stub");
     default: return false;
   }
 }
@@ -225,6 +254,47 @@ bool ParseInto(const std::vector<String16>& arguments, Options* options, std::st
       options->replaceEntries = true;
     } else if (argument == u"--strict") {
       options->strict = true;
+    } else if (argument == u"--settings" || argument == u"--banner" || argument == u"--stub") {
+      String16* target = argument == u"--settings" ? &options->settingsFile
+                         : argument == u"--banner" ? &options->banner
+                                                   : &options->stub;
+      if (!takeValue(target)) return false;
+      if (target->empty()) {
+        *error = "'" + plat::ToUtf8(argument) + "' needs a file";
+        return false;
+      }
+    } else if (argument == u"--name" || argument == u"--title" || argument == u"--target" ||
+               argument == u"--setup" || argument == u"--setup-params") {
+      std::optional<String16>* target = argument == u"--name"     ? &options->packageName
+                                        : argument == u"--title"  ? &options->packageTitle
+                                        : argument == u"--target" ? &options->packageTarget
+                                        : argument == u"--setup"  ? &options->packageSetup
+                                                                  : &options->packageSetupParams;
+      String16 value;
+      if (!takeValue(&value)) return false;
+      *target = value;
+    } else if (argument == u"--lcid") {
+      String16 value;
+      if (!takeValue(&value)) return false;
+      uint64_t number = 0;
+      bool digits = !value.empty() && value.size() <= 10;
+      for (ZoChar c : value) {
+        digits = digits && c >= u'0' && c <= u'9';
+        if (digits) number = number * 10 + static_cast<uint64_t>(c - u'0');
+      }
+      if (!digits || number > 0xFFFFFFFFu) {
+        *error = "'--lcid' takes a decimal language identifier such as 1033 or 1041";
+        return false;
+      }
+      options->packageLcid = static_cast<uint32_t>(number);
+    } else if (argument == u"--extract-to-temp") {
+      String16 value;
+      if (!takeValue(&value)) return false;
+      if (value != u"0" && value != u"1") {
+        *error = "'--extract-to-temp' takes 0 or 1";
+        return false;
+      }
+      options->packageExtractToTemp = value == u"1" ? 1 : 0;
     } else {  // a level -0..-9, the only option left that Accepts lets through
       if (options->store) {
         *error = "--store and a level -0..-9 exclude each other";
@@ -247,6 +317,12 @@ bool ParseInto(const std::vector<String16>& arguments, Options* options, std::st
   }
   options->archive = operands[0];
   options->operands.assign(operands.begin() + 1, operands.end());
+  if (!options->settingsFile.empty() &&
+      (options->packageName || options->packageTitle || options->packageTarget || options->packageSetup ||
+       options->packageSetupParams || options->packageLcid || options->packageExtractToTemp)) {
+    *error = "--settings excludes --name, --title, --target, --setup, --setup-params, --lcid and --extract-to-temp";
+    return false;
+  }
 
   switch (info->command) {
     case Command::Comment:

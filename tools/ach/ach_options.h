@@ -2,6 +2,7 @@
 // UTF-16 arguments into one Options record, and the usage texts.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ enum ExitCode : int {
   kExitFailure = 3,   // the archive or the files failed (or the user cancelled)
 };
 
-enum class Command { None, List, Extract, Test, Create, Add, Delete, Comment, Sfx, Unsfx, Split, Merge };
+enum class Command { None, List, Extract, Test, Create, Add, Delete, Comment, Sfx, Unsfx, Split, Merge, Package };
 
 // What happens when a file to be written (or an entry to be added) exists.
 enum class ReplacePolicy { Ask, Overwrite, Skip };
@@ -48,6 +49,14 @@ struct Options {
   plat::String16 commentText;
   // split
   int64_t volumeSize = 0;
+  // package: the settings come from --settings FILE or from the options below
+  // (each, when given, replaces the built-in default)
+  plat::String16 settingsFile;
+  std::optional<plat::String16> packageName, packageTitle, packageTarget, packageSetup, packageSetupParams;
+  std::optional<uint32_t> packageLcid;
+  std::optional<int32_t> packageExtractToTemp;
+  plat::String16 banner;  // --banner PNG
+  plat::String16 stub;    // --stub STUB; empty: sfxstub beside ach
 };
 
 // Parses `arguments` (argument 0, the program, excluded). On a usage error it

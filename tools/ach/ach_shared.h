@@ -4,10 +4,21 @@
 #include <vector>
 
 #include "archive/archive2.h"
+#include "platform/terminal.h"
 #include "platform/text.h"
 #include "tools/ach/ach_progress.h"
 
 namespace ach {
+
+// While a command writes a temporary file, a second Ctrl-C (which ends the
+// process at once) deletes it; the registration ends with the command.
+struct ForcedExitCleanup {
+  ForcedExitCleanup() = default;
+  explicit ForcedExitCleanup(const plat::String16& path) { plat::RemoveOnForcedExit(path.c_str()); }
+  ~ForcedExitCleanup() { plat::RemoveOnForcedExit(nullptr); }
+  ForcedExitCleanup(const ForcedExitCleanup&) = delete;
+  ForcedExitCleanup& operator=(const ForcedExitCleanup&) = delete;
+};
 
 // A progress line is drawn when standard error is a terminal.
 bool ShowBar();
