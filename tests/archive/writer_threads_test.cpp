@@ -4,6 +4,7 @@
 // a worker and for a cancel in the middle of a rewrite, which leaves the archive
 // as it was.
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -83,9 +84,11 @@ class WriterThreads : public ::testing::Test {
     }
   }
 
-  AddRun Add(unsigned threads, uint32_t compression, uint32_t mode, const std::u16string& path, int cancelAt = 0) {
+  AddRun Add(unsigned threads, uint32_t compression, uint32_t mode, const std::u16string& path, int cancelAt = 0,
+             const std::deque<int32_t>& answers = {}) {
     AddRun run;
     TracingProgress progress(cancelAt);
+    progress.answers = answers;
     {
       CArchive2 a;
       EXPECT_EQ(0, a.Open(archive.c_str(), mode, &progress));
@@ -156,6 +159,27 @@ TEST_F(WriterThreads, SameResultEventsAndBytesWhateverTheThreadCount) {
       EXPECT_EQ(Add(1, c.compression, ARC_OPEN_CREATE, root).trace, Add(4, c.compression, ARC_OPEN_CREATE, root).trace);
     }
   }
+}
+
+TEST_F(WriterThreads, ReplaceQuestionsComeInTheSameOrderAndTheirAnswersHold) {
+  NewTree("tree");
+  MakeFiles(true);
+  const std::u16string pattern = flat + u"/*.*";
+  ASSERT_EQ(0, CreateArchive(archive, {pattern}));
+  const std::vector<uint8_t> original = ReadAll(archive);
+  const std::deque<int32_t> answers = {ARC_ANSWER_SKIP, ARC_ANSWER_REPLACE, ARC_ANSWER_SKIP, ARC_ANSWER_REPLACE,
+                                       ARC_ANSWER_SKIP_ALL};
+  std::vector<AddRun> runs;
+  for (unsigned threads : {1u, 4u}) {
+    ASSERT_TRUE(WriteAll(archive, original));
+    runs.push_back(Add(threads, ARC_COMPRESSION_ZIP, ARC_OPEN_APPEND, pattern, 0, answers));
+    EXPECT_EQ(0, runs.back().result);
+  }
+  EXPECT_EQ(runs[0].trace, runs[1].trace);
+  EXPECT_TRUE(runs[0].bytes == runs[1].bytes) << "the rewrites differ";
+  EXPECT_EQ(5, std::count_if(runs[0].trace.begin(), runs[0].trace.end(), [](const std::string& line) {
+              return line.rfind("status " + std::to_string(ARC_EVENT_ASK_REPLACE) + " ", 0) == 0;
+            })) << "one question per answer until skip-all";
 }
 
 TEST_F(WriterThreads, CancelInTheMiddleOfARewriteLeavesTheArchiveAsItWas) {
