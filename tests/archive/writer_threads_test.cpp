@@ -46,6 +46,10 @@ class TracingProgress : public RecordingProgress {
   int starts_ = 0;
 };
 
+std::u16string In(const std::u16string& folder, const std::u16string& name) {
+  return folder + plat::kSeparator + name;
+}
+
 struct AddRun {
   ZoResult result = 0;
   std::vector<std::string> trace;
@@ -61,11 +65,11 @@ class WriterThreads : public ::testing::Test {
   // A fresh tree root/flat (the files) and root/sub (one more folder level).
   void NewTree(const std::string& name) {
     root = dir / name;
-    flat = root + plat::kSeparator + u"flat";
+    flat = In(root, u"flat");
     ASSERT_TRUE(plat::CreateDirectory(root.c_str()));
     ASSERT_TRUE(plat::CreateDirectory(flat.c_str()));
-    ASSERT_TRUE(plat::CreateDirectory((root + u"/sub").c_str()));
-    ASSERT_TRUE(ScratchFolder::WriteFile(root + u"/sub/one.txt", std::string(5000, 's')));
+    ASSERT_TRUE(plat::CreateDirectory(In(root, u"sub").c_str()));
+    ASSERT_TRUE(ScratchFolder::WriteFile(In(In(root, u"sub"), u"one.txt"), std::string(5000, 's')));
   }
   void TearDown() override { arc::SetWholeBufferLimit(0); }
 
@@ -76,11 +80,11 @@ class WriterThreads : public ::testing::Test {
     std::string noise;
     uint32_t x = 12345;
     for (int i = 0; i < 700000; ++i) noise.push_back(static_cast<char>((x = x * 1103515245u + 12345u) >> 24));
-    ASSERT_TRUE(ScratchFolder::WriteFile(flat + u"/big.bin", noise));
+    ASSERT_TRUE(ScratchFolder::WriteFile(In(flat, u"big.bin"), noise));
     for (int i = 0; i < (mixed ? 40 : 6); ++i) {
       std::string text = mixed ? std::string(static_cast<size_t>(i) * 997, static_cast<char>('a' + i % 26)) : "";
       if (mixed && i % 3 == 0) text = noise.substr(static_cast<size_t>(i) * 100, static_cast<size_t>(i) * 50);
-      ASSERT_TRUE(ScratchFolder::WriteFile(flat + u"/f" + plat::U16(std::to_string(i)) + u".txt", text));
+      ASSERT_TRUE(ScratchFolder::WriteFile(In(flat, u"f" + plat::U16(std::to_string(i)) + u".txt"), text));
     }
   }
 
@@ -141,7 +145,7 @@ TEST_F(WriterThreads, SameResultEventsAndBytesWhateverTheThreadCount) {
       FaultScope scope(faults);
       // A pattern adds no folder entries, whose time is the moment of adding:
       // the archive must then be the same byte for byte.
-      runs.push_back(Add(threads, c.compression, ARC_OPEN_CREATE, flat + u"/*.*"));
+      runs.push_back(Add(threads, c.compression, ARC_OPEN_CREATE, In(flat, u"*.*")));
     }
     for (size_t i = 0; i < runs.size(); ++i) {
       EXPECT_EQ(c.expected, runs[i].result) << "run " << i;
@@ -164,7 +168,7 @@ TEST_F(WriterThreads, SameResultEventsAndBytesWhateverTheThreadCount) {
 TEST_F(WriterThreads, ReplaceQuestionsComeInTheSameOrderAndTheirAnswersHold) {
   NewTree("tree");
   MakeFiles(true);
-  const std::u16string pattern = flat + u"/*.*";
+  const std::u16string pattern = In(flat, u"*.*");
   ASSERT_EQ(0, CreateArchive(archive, {pattern}));
   const std::vector<uint8_t> original = ReadAll(archive);
   const std::deque<int32_t> answers = {ARC_ANSWER_SKIP, ARC_ANSWER_REPLACE, ARC_ANSWER_SKIP, ARC_ANSWER_REPLACE,
@@ -185,7 +189,7 @@ TEST_F(WriterThreads, ReplaceQuestionsComeInTheSameOrderAndTheirAnswersHold) {
 TEST_F(WriterThreads, CancelInTheMiddleOfARewriteLeavesTheArchiveAsItWas) {
   NewTree("tree");
   MakeFiles(true);
-  ASSERT_EQ(0, CreateArchive(archive, {flat + u"/f1.txt"}));
+  ASSERT_EQ(0, CreateArchive(archive, {In(flat, u"f1.txt")}));
   const std::vector<uint8_t> original = ReadAll(archive);
   std::vector<std::string> firstTrace;
   for (unsigned threads : {1u, 4u}) {
