@@ -56,6 +56,13 @@ size_t CostOf(uint64_t size, uint32_t compression) {
   return compression == ARC_COMPRESSION_ZIP ? 2 * bytes : bytes;
 }
 
+// The bytes a prepared file keeps until it is written (see Prepare).
+size_t HeldBy(const PreparedFile& file) {
+  const size_t size = static_cast<size_t>(file.size);
+  if (file.outcome != PreparedFile::Outcome::kReady) return size;
+  return file.length < size - size / 4 ? file.length : size;
+}
+
 bool StatusStopsWaiting(const std::atomic<int32_t>* status) {
   if (!status) return false;
   const int32_t s = status->load();
@@ -175,7 +182,7 @@ struct AddAhead::State {
       held -= job->held;
       job->held = 0;
       if (!job->abandoned && usable && job->result.data) {
-        job->held = CostOf(job->result.size, ARC_COMPRESSION_NONE);  // one buffer of the file's size stays
+        job->held = HeldBy(job->result);
         held += job->held;
       }
       job->usable = usable;
@@ -242,6 +249,15 @@ struct AddAhead::State {
         out->length = length;
         out->crcCompressed = Crc32(0, packed.get(), length);
         in = std::move(packed);
+        // Held until written: a deflated form much smaller than its buffer moves
+        // to one of its own size, so that more files fit under the cap.
+        if (length < size - size / 4) {
+          std::unique_ptr<uint8_t[]> exact(new (std::nothrow) uint8_t[length]);
+          if (exact) {
+            std::copy(in.get(), in.get() + length, exact.get());
+            in = std::move(exact);
+          }
+        }
       }
     } else if (plan.compression == ARC_COMPRESSION_ZIP) {
       out->compressionType = ARC_COMPRESSION_ZIP;  // an empty file: no stream, sizes and CRCs 0

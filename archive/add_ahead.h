@@ -16,7 +16,8 @@
 // Memory: the bytes held ahead (the buffers of the jobs being worked on and of
 // the prepared jobs not yet written) stay under kHeldAheadCap, except that the
 // job the writer needs next may always run: at most kHeldAheadCap plus twice
-// the whole-buffer limit. At most kJobsAhead paths are queued ahead.
+// the whole-buffer limit (reckoned with the sizes the listing gave). At most
+// kJobsAhead paths are queued ahead.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -52,8 +53,9 @@ struct PreparedFile {
 class AddAhead {
  public:
   static constexpr size_t kJobsAhead = 1024;
-  // 32 MiB where addresses are 64-bit, 8 MiB on 32-bit Windows.
-  static constexpr size_t kHeldAheadCap = sizeof(void*) >= 8 ? size_t{32} << 20 : size_t{8} << 20;
+  // 64 MiB where addresses are 64-bit, 16 MiB on 32-bit Windows: twice the
+  // largest file read ahead, whose deflated form takes a second buffer.
+  static constexpr size_t kHeldAheadCap = sizeof(void*) >= 8 ? size_t{64} << 20 : size_t{16} << 20;
 
   struct Plan {
     unsigned workers = 2;
