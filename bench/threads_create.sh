@@ -58,7 +58,8 @@ done
 rm -f a.ach a.zip
 "$ach" create a.ach -6 -j 1 tree >/dev/null 2>&1 || true
 size_ach=$(stat -c %s a.ach)
-peak=$( { /usr/bin/time -f %M "$ach" create b.ach -6 -j 2 tree >/dev/null 2>/dev/null || true; } 2>&1 | tail -1)
+/usr/bin/time -o peak -f %M "$ach" create b.ach -6 -j 2 tree >/dev/null 2>&1 || true
+peak=$(tail -1 peak)
 printf 'median of paired ratios: -j2 / -j1 %.3f' "$(median <r12)"
 if [[ $have_zip -eq 1 ]]; then
   zip -q -r -6 a.zip tree || true
