@@ -24,12 +24,15 @@
 #include "platform/file.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "runtime/zo_path.h"
 
 namespace arc {
 
 namespace {
 
 enum class JobState { kQueued, kWorking, kDone };
+
+constexpr size_t kWriterBatch = 8;
 
 struct Job {
   std::u16string path;
@@ -60,7 +63,7 @@ size_t CostOf(uint64_t size, uint32_t compression) {
 size_t HeldBy(const PreparedFile& file) {
   const size_t size = static_cast<size_t>(file.size);
   if (file.outcome != PreparedFile::Outcome::kReady) return size;
-  return file.length < size - size / 4 ? file.length : size;
+  return size >= (size_t{64} << 10) && file.length < size - size / 4 ? file.length : size;
 }
 
 bool StatusStopsWaiting(const std::atomic<int32_t>* status) {
@@ -75,7 +78,16 @@ struct AddAhead::State {
   Plan plan;
   std::u16string archivePath, tempPath;
   std::mutex m;
-  std::condition_variable changed;  // any change of the queue or of a job
+  // Who waits for what. Each side wakes another only when it waits, and in
+  // batches, so that a tree of small files does not pay a thread switch per
+  // file: the writer is woken once kWriterBatch jobs from the front are done (or
+  // no more can start soon), the scout once the queue has half emptied.
+  std::condition_variable workerWake;  // a job to claim, or room under the cap
+  std::condition_variable writerWake;  // a job done, or a path queued
+  std::condition_variable scoutWake;   // room in the queue
+  unsigned idleWorkers = 0;
+  bool writerWaits = false;
+  bool scoutWaits = false;
   std::deque<std::shared_ptr<Job>> queue;
   size_t claimed = 0;
   size_t held = 0;
@@ -86,8 +98,14 @@ struct AddAhead::State {
   // ---- scout ----
   // False once stopped.
   bool Push(const ZoChar* path, uint64_t sizeHint) {
-    if (SameFullPath(path, archivePath.c_str()) || (!tempPath.empty() && SameFullPath(path, tempPath.c_str())))
-      return true;
+    // The file being written is never read ahead (the writer leaves it out too);
+    // the full paths are compared only for a file of the same name.
+    const ZoChar* name = ZoGetFileNamePtrW(path);
+    for (const std::u16string* own : {&archivePath, &tempPath}) {
+      if (!own->empty() && plat::EqualsNoCase(name, ZoGetFileNamePtrW(own->c_str())) &&
+          SameFullPath(path, own->c_str()))
+        return true;
+    }
     std::shared_ptr<Job> job;
     try {
       job = std::make_shared<Job>();
@@ -97,14 +115,19 @@ struct AddAhead::State {
     }
     job->sizeHint = sizeHint;
     std::unique_lock<std::mutex> lock(m);
-    changed.wait(lock, [this] { return stop || queue.size() < kJobsAhead; });
+    while (!stop && queue.size() >= kJobsAhead) {
+      scoutWaits = true;
+      scoutWake.wait(lock);
+      scoutWaits = false;
+    }
     if (stop) return false;
     try {
       queue.push_back(std::move(job));
     } catch (const std::bad_alloc&) {
       return true;
     }
-    changed.notify_all();
+    if (idleWorkers) workerWake.notify_one();
+    if (writerWaits) writerWake.notify_one();
     return true;
   }
 
@@ -152,7 +175,7 @@ struct AddAhead::State {
   void ScoutDone() {
     std::lock_guard<std::mutex> lock(m);
     scoutDone = true;
-    changed.notify_all();
+    writerWake.notify_one();
   }
 
   // ---- workers ----
@@ -168,7 +191,11 @@ struct AddAhead::State {
       std::shared_ptr<Job> job;
       {
         std::unique_lock<std::mutex> lock(m);
-        changed.wait(lock, [this] { return stop || CanClaim(); });
+        while (!stop && !CanClaim()) {
+          ++idleWorkers;
+          workerWake.wait(lock);
+          --idleWorkers;
+        }
         if (stop) break;
         job = queue[claimed++];
         job->state = JobState::kWorking;
@@ -188,7 +215,7 @@ struct AddAhead::State {
       job->usable = usable;
       job->state = JobState::kDone;
       if (job->abandoned) job->result = PreparedFile();
-      changed.notify_all();
+      if (writerWaits && WriterHasEnough()) writerWake.notify_one();
     }
     libdeflate_free_compressor(compressor);
   }
@@ -250,8 +277,9 @@ struct AddAhead::State {
         out->crcCompressed = Crc32(0, packed.get(), length);
         in = std::move(packed);
         // Held until written: a deflated form much smaller than its buffer moves
-        // to one of its own size, so that more files fit under the cap.
-        if (length < size - size / 4) {
+        // to one of its own size, so that more files fit under the cap (not
+        // worth a copy for small files).
+        if (size >= (size_t{64} << 10) && length < size - size / 4) {
           std::unique_ptr<uint8_t[]> exact(new (std::nothrow) uint8_t[length]);
           if (exact) {
             std::copy(in.get(), in.get() + length, exact.get());
@@ -264,6 +292,15 @@ struct AddAhead::State {
     }
     out->data = std::move(in);
     return true;
+  }
+
+  // Whether to wake the waiting writer: the front job is done, and either
+  // kWriterBatch jobs from the front are, or no worker would start another one
+  // now (nothing queued, the cap reached), or much memory is held.
+  bool WriterHasEnough() const {
+    size_t run = 0;
+    while (run < queue.size() && run < kWriterBatch && queue[run]->state == JobState::kDone) ++run;
+    return run > 0 && (run == kWriterBatch || !CanClaim() || held >= kHeldAheadCap / 2);
   }
 
   // ---- writer ----
@@ -279,7 +316,9 @@ struct AddAhead::State {
       if (claimed > 0) --claimed;
       queue.pop_front();
     }
-    changed.notify_all();
+    if (count == 0) return;
+    if (idleWorkers) workerWake.notify_all();  // room under the cap, or a new front
+    if (scoutWaits && queue.size() <= kJobsAhead / 2) scoutWake.notify_one();
   }
 };
 
@@ -357,7 +396,9 @@ bool AddAhead::Take(const ZoChar* path, const std::atomic<int32_t>* status, Prep
       std::shared_ptr<Job> job = s.queue.front();
       while (job->state != JobState::kDone && !s.stop) {
         if (StatusStopsWaiting(status)) break;
-        s.changed.wait_for(lock, kPollInterval);
+        s.writerWaits = true;
+        s.writerWake.wait_for(lock, kPollInterval);
+        s.writerWaits = false;
       }
       const bool usable = job->state == JobState::kDone && job->usable;
       s.DropFront(1);
@@ -368,7 +409,9 @@ bool AddAhead::Take(const ZoChar* path, const std::atomic<int32_t>* status, Prep
     if (s.scoutDone || s.stop || StatusStopsWaiting(status)) return false;
     // A full queue without the path holds only files the walk left behind.
     if (s.queue.size() >= kJobsAhead) s.DropFront(s.queue.size());
-    s.changed.wait_for(lock, kPollInterval);
+    s.writerWaits = true;
+    s.writerWake.wait_for(lock, kPollInterval);
+    s.writerWaits = false;
   }
 }
 
@@ -377,7 +420,9 @@ void AddAhead::Stop() {
   {
     std::lock_guard<std::mutex> lock(state_->m);
     state_->stop = true;
-    state_->changed.notify_all();
+    state_->workerWake.notify_all();
+    state_->writerWake.notify_all();
+    state_->scoutWake.notify_all();
   }
   for (auto& thread : state_->threads) thread->Join();
   state_.reset();
