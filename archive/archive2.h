@@ -24,8 +24,9 @@
 // reports), archive_directory.cpp (end record, index, entry queries),
 // archive_verify.cpp, archive_extract.cpp, archive_shared_steps.cpp (patterns,
 // replace question, block copies, temp and volume names), volume_reader.cpp,
-// entry_name_safety.cpp; the writers live in archive_add*.cpp, archive_write*.cpp,
-// archive_delete*.cpp and archive_sfx*.cpp.
+// entry_name_safety.cpp; the writers live in archive_add*.cpp (with add_ahead.cpp,
+// the read-ahead threads), archive_write*.cpp, archive_delete*.cpp and
+// archive_sfx*.cpp.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -16,6 +16,12 @@
 // Under ARC_ADD_SKIP_BAD_NAMES such a name, like one no reader would accept, is
 // left out with an event instead (LeaveOut); FIFOs, sockets, devices and links to
 // folders are always left out that way and never opened.
+//
+// Under SetCompressionThreads(n > 1) the files of a tree or a pattern are read and
+// compressed ahead by worker threads (add_ahead.h); AddFile then takes a file's
+// prepared bytes at its data step and WritePreparedData writes them with the
+// events and failures the data steps would give. Everything else (names, the
+// replace question, headers, the patch, the list) stays on the calling thread.
 #include <libdeflate.h>
 #include <zlib.h>
 
