@@ -24,8 +24,9 @@
 // reports), archive_directory.cpp (end record, index, entry queries),
 // archive_verify.cpp, archive_extract.cpp, archive_shared_steps.cpp (patterns,
 // replace question, block copies, temp and volume names), volume_reader.cpp,
-// entry_name_safety.cpp; the writers live in archive_add*.cpp, archive_write*.cpp,
-// archive_delete*.cpp and archive_sfx*.cpp.
+// entry_name_safety.cpp; the writers live in archive_add*.cpp (with add_ahead.cpp,
+// the read-ahead threads), archive_write*.cpp, archive_delete*.cpp and
+// archive_sfx*.cpp.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -38,6 +39,11 @@
 #include "platform/results.h"
 #include "platform/types.h"
 #include "runtime/zo_list.h"
+
+namespace arc {
+class AddAhead;
+struct PreparedFile;
+}  // namespace arc
 
 // Open modes.
 inline constexpr uint32_t ARC_OPEN_CREATE = 0;
@@ -210,6 +216,13 @@ class CArchive2 {
   ZoResult IsSpaceForMerge();
   ZoResult MergeArchive(uint32_t flags);
   ZoResult CopySEAMultiFiles();
+  // Threads that read and compress files ahead while AddEntryToArchive adds a
+  // folder tree or the matches of a pattern (add_ahead.h). 0 or 1 (the default):
+  // the calling thread does all the work. The archive, the events and their order
+  // are the same for every value; the progress object is only ever called on the
+  // calling thread. At most 64.
+  void SetCompressionThreads(unsigned threads) { compressionThreads_ = threads > 64 ? 64 : threads; }
+  unsigned GetCompressionThreads() const { return compressionThreads_; }
 
  protected:
   // ---- error reporting: the one helper of the engine ----
@@ -322,6 +335,15 @@ class CArchive2 {
   // again from its start as stored bytes at `dataStart`, cuts the file there, and
   // makes the header a stored entry's.
   ZoResult StoreAgain(plat::File& source, arc::LocalEntryHeader& header, uint64_t dataStart, WriterWork& work);
+  // Under SetCompressionThreads(n > 1): starts reading ahead the files AddDirectoryTree
+  // (part null) or AddWildcard will add from `folder`; nothing when it cannot start.
+  void StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind);
+  // The data step for a file a worker prepared: the events, writes and failures
+  // the data step would give for the same bytes.
+  ZoResult WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header, const ZoChar* storedName);
+  struct AddAheadDeleter {
+    void operator()(arc::AddAhead* ahead) const;
+  };
 
   // ---- fields ----
   plat::File file_;                  // the archive (create mode: the new file)
@@ -369,6 +391,9 @@ class CArchive2 {
   // first replace question so that each question is a binary search.
   std::vector<std::u16string> existingNamesFolded_;
   std::unique_ptr<WriterWork, WriterWorkDeleter> writerWork_;
+  unsigned compressionThreads_ = 1;
+  // The read-ahead of the running AddEntryToArchive; null outside it and at -j 1.
+  std::unique_ptr<arc::AddAhead, AddAheadDeleter> addAhead_;
   // A block buffer lent to BlockCopy while one step makes many small copies (the
   // kept entries of an append); empty otherwise, and each copy takes its own.
   std::vector<uint8_t> copyBuffer_;

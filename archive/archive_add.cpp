@@ -16,6 +16,12 @@
 // Under ARC_ADD_SKIP_BAD_NAMES such a name, like one no reader would accept, is
 // left out with an event instead (LeaveOut); FIFOs, sockets, devices and links to
 // folders are always left out that way and never opened.
+//
+// Under SetCompressionThreads(n > 1) the files of a tree or a pattern are read and
+// compressed ahead by worker threads (add_ahead.h); AddFile then takes a file's
+// prepared bytes at its data step and WritePreparedData writes them with the
+// events and failures the data steps would give. Everything else (names, the
+// replace question, headers, the patch, the list) stays on the calling thread.
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -24,6 +30,7 @@
 #include <new>
 #include <string>
 
+#include "archive/add_ahead.h"
 #include "archive/archive2.h"
 #include "archive/entry_name_safety.h"
 #include "archive/record_writer.h"
@@ -170,6 +177,7 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   if (folder && !*folder) folder = nullptr;
 
   if (!folder && plat::IsDirectory(path)) {
+    StartAddAhead(path, nullptr, kWildcardExact);
     result = AddDirectoryTree(path, baseFolder);
     if (result == kFolderLeftOut) result = 1;  // the folder itself was left out
   } else if (ZoDoesFileExist(path)) {
@@ -179,8 +187,28 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   } else if (!folder) {
     result = AddWildcard(path, baseFolder);
   }
+  addAhead_.reset();  // the workers stop and are joined before the call returns
   Status(ARC_EVENT_DONE);
   return result;
+}
+
+void CArchive2::AddAheadDeleter::operator()(arc::AddAhead* ahead) const { delete ahead; }
+
+void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind) {
+  addAhead_.reset();
+  if (compressionThreads_ <= 1) return;
+  if (addCompressionType_ != ARC_COMPRESSION_NONE && addCompressionType_ != ARC_COMPRESSION_ZIP) return;
+  addAhead_.reset(new (std::nothrow) arc::AddAhead);
+  if (!addAhead_) return;
+  arc::AddAhead::Plan plan;
+  plan.workers = compressionThreads_;
+  plan.compression = addCompressionType_;
+  plan.level = addCompressionLevel_;
+  plan.archivePath = archivePath_;
+  plan.tempPath = mode_ == ARC_OPEN_APPEND ? tempPath_ : nullptr;
+  const bool started = part ? addAhead_->StartPattern(plan, folder, *part, kind, (addFlags_ & ARC_ADD_RECURSE) != 0)
+                            : addAhead_->StartTree(plan, folder);
+  if (!started) addAhead_.reset();
 }
 
 ZoResult CArchive2::CheckStoredName(ZoResult built, const ZoChar* path, const std::u16string& stored, bool isFolder,
@@ -242,20 +270,34 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   attributes &= ~ZO_ATTR_REPARSE_POINT;  // a linked file is stored as its content
   if (addFlags_ & ARC_ADD_CLEAR_READONLY) attributes &= ~ZO_ATTR_READONLY;
   header.attributes = attributes;
+  // A file a worker read ahead comes with what this step would learn from it,
+  // its failures included; otherwise the file is opened here.
+  arc::PreparedFile prepared;
+  const bool ahead = addAhead_ && (header.compressionType == ARC_COMPRESSION_NONE ||
+                                   header.compressionType == ARC_COMPRESSION_ZIP) &&
+                     addAhead_->Take(path, progress_ ? &progress_->status : nullptr, &prepared);
+  using Outcome = arc::PreparedFile::Outcome;
   // The POSIX build records the permission bits (the executable bit above all);
   // on Windows the mode is 0 and the word stays 0.
-  uint32_t posixMode = plat::GetPosixMode(path);
+  uint32_t posixMode = ahead ? prepared.posixMode : plat::GetPosixMode(path);
   header.reserved4 = posixMode ? arc::EncodePosixMode(posixMode) : 0;
 
-  plat::File source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
-                                       plat::Disposition::OpenExisting);
-  if (!source) {
+  plat::File source;
+  if (!ahead) {
+    source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
+                              plat::Disposition::OpenExisting);
+  }
+  if (ahead ? prepared.outcome == Outcome::kOpenFailed : !source) {
     ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile");
     return ARC_E_OPEN_FAILED;
   }
   uint64_t size = 0;
   plat::FileTimes times;
-  if (!source.Size(&size) || !source.GetTimes(&times)) {
+  if (ahead) {
+    size = prepared.size;
+    times.lastWrite = prepared.lastWrite;
+  }
+  if (ahead ? prepared.outcome == Outcome::kTimesFailed : (!source.Size(&size) || !source.GetTimes(&times))) {
     ReportFailure(ARC_ERROR_FILE_TIME, "AddFile");
     return ARC_E_CHECK;
   }
@@ -273,7 +315,9 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   writePos_ += arc::kLocalHeaderSize + 2ull * header.nameLength;
 
   ZoResult data;
-  if (header.compressionType == ARC_COMPRESSION_NONE) {
+  if (ahead) {
+    data = WritePreparedData(prepared, header, stored.c_str());
+  } else if (header.compressionType == ARC_COMPRESSION_NONE) {
     data = StoreFileData(source, header, stored.c_str());
   } else if (header.compressionType == ARC_COMPRESSION_ZIP) {
     data = DeflateFileData(source, header, stored.c_str());
@@ -643,6 +687,52 @@ ZoResult CArchive2::StoreAgain(plat::File& source, arc::LocalEntryHeader& header
   return 0;
 }
 
+ZoResult CArchive2::WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header,
+                                      const ZoChar* storedName) {
+  const bool deflate = header.compressionType == ARC_COMPRESSION_ZIP;
+  const char* kStep = deflate ? "CompressZipFile" : "NoCompressFile";
+  ItemName(storedName);
+  Status(ARC_EVENT_ADD_START);
+  const uint64_t size = header.uncompressedSize;
+  const bool readFailed = prepared.outcome == arc::PreparedFile::Outcome::kReadFailed;
+  const uint64_t readable = readFailed ? prepared.readBefore : size;
+  // Block by block as the data steps read: deflate counts every block read and
+  // writes the deflated form at the end; storing writes each block, then counts it.
+  for (uint64_t done = 0; done < readable;) {
+    const size_t block = static_cast<size_t>(std::min<uint64_t>(readable - done, arc::kBlockSize));
+    if (!deflate) {
+      if (!Out().Write(prepared.data.get() + done, block)) {
+        ReportFailure(ARC_ERROR_WRITE, kStep);
+        return ARC_E_WRITE;
+      }
+      writePos_ += block;
+    }
+    done += block;
+    if (progress_) {
+      if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+      int32_t p = progress_->AddProgress64(block);
+      if (p < 0) return p;
+    }
+  }
+  if (readFailed) {
+    ReportFailure(ARC_ERROR_READ, kStep);
+    return ARC_E_READ;
+  }
+  if (deflate && prepared.length > 0) {
+    if (!Out().Write(prepared.data.get(), prepared.length)) {
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
+    }
+    writePos_ += prepared.length;
+  }
+  header.compressionType = prepared.compressionType;
+  header.compressedSize = prepared.length;
+  header.crcUncompressed = prepared.crcUncompressed;
+  header.crcCompressed = prepared.crcCompressed;
+  Status(ARC_EVENT_FILE_END);
+  return 0;
+}
+
 // ---- folders and patterns ----------------------------------------------------------
 
 ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
@@ -724,6 +814,7 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     ReportFailure(ARC_ERROR_NO_MATCH, "AddWildcard");
     return 1;
   }
+  StartAddAhead(baseFolder, &part, kind);
   plat::DirectoryLister lister;
   if (!lister.Open(*baseFolder ? baseFolder : u".", u"*.*")) return 1;
   ZoResult result = 1;

@@ -52,6 +52,11 @@ struct ProcessorInfo {
 // Fills `out`; never fails (an unknown processor has every field 0/false).
 void QueryProcessor(ProcessorInfo* out);
 
+// The processors this process may run on: on POSIX those of its affinity mask
+// (a container or taskset limits it), else the online ones; on Windows those of
+// the system (GetSystemInfo). At least 1.
+uint32_t ProcessorCount();
+
 // Sets the flush-to-zero bit (0x8000) of the calling thread's SSE control
 // register (MXCSR) and the denormals-are-zero bit (0x0040) when the processor
 // implements it (some early SSE2 processors fault on it; their MXCSR mask says

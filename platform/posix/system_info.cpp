@@ -1,7 +1,9 @@
 // POSIX back end: holds only code valid on every POSIX system.
 #include "platform/system_info.h"
 
+#include <sched.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -58,6 +60,19 @@ void QueryProcessor(ProcessorInfo* out) {
   // Every kernel of this century turns SSE state saving on when FXSAVE exists.
   out->systemSavesSseState = (leaf.edx & (1u << 24)) != 0;
 #endif
+}
+
+uint32_t ProcessorCount() {
+#if defined(__linux__)
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    if (n > 0) return static_cast<uint32_t>(n);
+  }
+#endif
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<uint32_t>(online) : 1u;
 }
 
 void EnableFlushDenormalsToZero() { x86::SetMxcsrBits(0x8040u); }

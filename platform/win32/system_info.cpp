@@ -102,6 +102,12 @@ void QueryProcessor(ProcessorInfo* out) {
 #endif
 }
 
+uint32_t ProcessorCount() {
+  SYSTEM_INFO info = {};
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? static_cast<uint32_t>(info.dwNumberOfProcessors) : 1u;
+}
+
 void EnableFlushDenormalsToZero() { x86::SetMxcsrBits(0x8040u); }
 
 bool GetSystemModuleVersion(const ZoChar* name, uint32_t* major, uint32_t* minor) {

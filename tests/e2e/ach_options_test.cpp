@@ -48,6 +48,9 @@ TEST(AchOptions, DefaultsAreLevelSixAskAndCurrentFolder) {
   ASSERT_TRUE(Parse({"create", "a.ach", "x"}, &o));
   EXPECT_EQ(o.level, 6);
   EXPECT_EQ(o.replace, ReplacePolicy::Ask);
+  EXPECT_EQ(o.threads, 0) << "one thread per processor";
+  ASSERT_TRUE(Parse({"add", "a.ach", "x", "-j", "12"}, &o));
+  EXPECT_EQ(o.threads, 12);
   ASSERT_TRUE(Parse({"extract", "a.ach"}, &o));
   EXPECT_TRUE(o.outputFolder.empty());
   EXPECT_TRUE(o.operands.empty());
@@ -106,6 +109,11 @@ TEST(AchOptions, WrongLinesAreRefusedWithAReason) {
       {{"create", "a.ach", "--store", "-5", "x"}, "exclude"},
       {{"create", "a.ach", "-12", "x"}, "not an option"},
       {{"add", "a.ach", "--overwrite", "x"}, "not an option"},
+      {{"create", "a.ach", "-j", "0", "x"}, "thread count"},
+      {{"create", "a.ach", "-j", "65", "x"}, "thread count"},
+      {{"add", "a.ach", "x", "-j", "2x"}, "thread count"},
+      {{"add", "a.ach", "x", "-j"}, "needs a value"},
+      {{"extract", "a.ach", "-j", "2"}, "not an option"},
       {{"sfx", "a.ach", "stub"}, "missing"},
       {{"split", "a.ach", "0"}, "not a size"},
       {{"split", "a.ach", "12Q"}, "not a size"},

@@ -14,6 +14,7 @@
 #include "archive/archive2.h"
 #include "platform/directory.h"
 #include "platform/file.h"
+#include "platform/system_info.h"
 #include "platform/terminal.h"
 #include "tools/ach/ach_commands.h"
 #include "tools/ach/ach_files.h"
@@ -57,6 +58,8 @@ ZoResult AddPaths(CArchive2& archive, const Options& options, ToolProgress& prog
   uint32_t level = options.store ? 0u : static_cast<uint32_t>(options.level);
   String16 folder = ToEntryName(options.folder);
   while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
+  archive.SetCompressionThreads(options.threads > 0 ? static_cast<unsigned>(options.threads)
+                                                    : plat::ProcessorCount());
   for (const String16& path : options.operands) {
     String16 full;
     if (!MakeFullPath(path, &full)) return E_INVALIDARG;

@@ -47,7 +47,7 @@ const CommandInfo kCommands[] = {
      "Verifies every entry (or the matching ones) completely: the stored bytes,\n"
      "the unpacked bytes and their size, following the volumes of a split archive.\n"},
     {Command::Create, "create", 2, -1,
-     "usage: ach create ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--strict] PATH...\n"
+     "usage: ach create ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--strict] [-j N] PATH...\n"
      "\n"
      "Creates ARCHIVE (replacing it) from files, folders and wildcard patterns.\n"
      "Skipped with a warning (exit status 1): names an archive cannot hold on\n"
@@ -59,15 +59,17 @@ const CommandInfo kCommands[] = {
      "  --store        store the files without compression\n"
      "  -r             with a pattern: also add whole folders whose names match\n"
      "  --folder NAME  store each file PATH as NAME\\file name\n"
-     "  --strict       a name an archive cannot hold fails the command\n"},
+     "  --strict       a name an archive cannot hold fails the command\n"
+     "  -j N           read and compress on N threads (default: one per processor;\n"
+     "                 1: no threads); the archive is the same for every N\n"},
     {Command::Add, "add", 2, -1,
-     "usage: ach add ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--replace] [--strict] PATH...\n"
+     "usage: ach add ARCHIVE [-0..-9 | --store] [-r] [--folder NAME] [--replace] [--strict] [-j N] PATH...\n"
      "\n"
      "Adds files, folders and wildcard matches to an existing ARCHIVE. An entry\n"
      "of the same name is replaced after a question on a terminal; elsewhere it\n"
      "is kept unless --replace is given. Files are skipped as for create.\n"
      "\n"
-     "  -0 .. -9, --store, -r, --folder NAME, --strict   as for create\n"
+     "  -0 .. -9, --store, -r, --folder NAME, --strict, -j N   as for create\n"
      "  --replace      replace entries of the same name without asking\n"},
     {Command::Delete, "delete", 2, -1,
      "usage: ach delete ARCHIVE PATTERN...\n"
@@ -163,13 +165,16 @@ bool Accepts(Command command, StringView16 option) {
     case Command::List: return is("--json");
     case Command::Extract:
       return is("-o") || is("--flat") || is("--overwrite") || is("--skip-existing");
-    case Command::Create: return isLevel || is("--store") || is("-r") || is("--folder") || is("--strict");
+    case Command::Create:
+      return isLevel || is("--store") || is("-r") || is("--folder") || is("--strict") || is("-j");
     case Command::Add:
-      return isLevel || is("--store") || is("-r") || is("--folder") || is("--replace") || is("--strict");
+      return isLevel || is("--store") || is("-r") || is("--folder") || is("--replace") || is("--strict") ||
+             is("-j");
     case Command::Unsfx: return is("--overwrite") || is("--skip-existing");
     case Command::Package:
       return isLevel || is("--settings") || is("--name") || is("--title") || is("--target") || is("--setup") ||
-             is("--setup-params") || is("--lcid") || is("--extract-to-temp") || is("--banner") || is("--stub");
+             is("--setup-params") || is("--lcid") || is("--extract-to-temp") || is("--banner") || is("--stub") ||
+             is("-j");
     default: return false;
   }
 }
@@ -295,6 +300,19 @@ bool ParseInto(const std::vector<String16>& arguments, Options* options, std::st
         return false;
       }
       options->packageExtractToTemp = value == u"1" ? 1 : 0;
+    } else if (argument == u"-j") {
+      String16 count;
+      if (!takeValue(&count)) return false;
+      int n = count.empty() || count.size() > 2 ? -1 : 0;
+      for (ZoChar c : count) {
+        if (c < u'0' || c > u'9') n = -1;
+        if (n >= 0) n = n * 10 + (c - u'0');
+      }
+      if (n < 1 || n > 64) {
+        *error = "'-j' needs a thread count from 1 to 64";
+        return false;
+      }
+      options->threads = n;
     } else {  // a level -0..-9, the only option left that Accepts lets through
       if (options->store) {
         *error = "--store and a level -0..-9 exclude each other";

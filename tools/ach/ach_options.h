@@ -44,6 +44,7 @@ struct Options {
   plat::String16 folder;  // --folder NAME
   bool replaceEntries = false;  // add --replace
   bool strict = false;          // --strict: a name an archive cannot hold fails the command
+  int threads = 0;              // -j N: compressing threads; 0: one per processor
   // comment
   bool setComment = false;
   plat::String16 commentText;
