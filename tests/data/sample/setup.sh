@@ -1,2 +1,3 @@
 #!/bin/sh
 echo "sample setup program: installing from $(dirname "$0")"
+echo "sample setup program: started with: $*"
