@@ -111,8 +111,10 @@ class CArchive2 {
   // ---- object, open modes, archive-level queries ----
   // Close's write-back of the writing modes lives in the writer's files and is
   // bound here, at the call: a program that only opens with the constant
-  // ARC_OPEN_READ (the installer stub) refers to none of the writer code.
-  ZoResult Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress) {
+  // ARC_OPEN_READ (the installer stub) refers to none of the writer code. Always
+  // inlined, so that the choice is made before a link-time optimised build
+  // records what each object refers to.
+  [[gnu::always_inline]] ZoResult Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress) {
     return OpenWithWriter(path, mode, progress, mode == ARC_OPEN_READ ? nullptr : &CArchive2::RunWriterStep);
   }
   ZoResult Close();
