@@ -115,7 +115,14 @@ class CArchive2 {
   CArchive2& operator=(const CArchive2&) = delete;
 
   // ---- object, open modes, archive-level queries ----
-  ZoResult Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress);
+  // Close's write-back of the writing modes lives in the writer's files and is
+  // bound here, at the call: a program that only opens with the constant
+  // ARC_OPEN_READ (the installer stub) refers to none of the writer code. Always
+  // inlined, so that the choice is made before a link-time optimised build
+  // records what each object refers to.
+  [[gnu::always_inline]] ZoResult Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress) {
+    return OpenWithWriter(path, mode, progress, mode == ARC_OPEN_READ ? nullptr : &CArchive2::RunWriterStep);
+  }
   ZoResult Close();
   // entryCount when open with an end record loaded, else -1.
   ZoResult GetArchiveCount();
@@ -298,6 +305,13 @@ class CArchive2 {
   ZoResult CopyKeptEntries();
   // Flushes the rewritten file before Close moves it over the archive.
   ZoResult FlushRewrite(const char* step);
+  // What Close runs of the writer for a writing mode (archive_write_directory.cpp):
+  // the write-back before the files are closed (the directory, the deletions or
+  // the stub copy), and the clean-up after a committed rewrite.
+  enum class WriterPhase { WriteBack, AfterCommit };
+  using WriterStep = ZoResult (CArchive2::*)(WriterPhase phase);
+  ZoResult OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress, WriterStep writer);
+  ZoResult RunWriterStep(WriterPhase phase);
   // Multi-volume mode, after Close has moved the merged file over the main file:
   // removes the volume files the merge made redundant. Close calls it only after
   // a successful commit; before it they hold the only other copy of the data.
@@ -320,9 +334,17 @@ class CArchive2 {
   // The add operations' block buffers and deflate stream, kept from the first file
   // to Close (archive_add.cpp).
   struct WriterWork;
+  // Its release is a pointer that GetWriterWork sets, so that the reader's
+  // destructor does not refer to the writer's file.
   struct WriterWorkDeleter {
-    void operator()(WriterWork* work) const;
+    constexpr WriterWorkDeleter() noexcept : release(nullptr) {}
+    explicit constexpr WriterWorkDeleter(void (*function)(WriterWork*)) noexcept : release(function) {}
+    void (*release)(WriterWork* work);
+    void operator()(WriterWork* work) const {
+      if (release) release(work);
+    }
   };
+  static void ReleaseWriterWork(WriterWork* work);
   WriterWork* GetWriterWork();
   // The deflate step's two paths. PrepareWholeFile: whether the file goes through
   // DeflateWholeFile (it fits the whole-buffer limit and its buffers and
@@ -354,6 +376,7 @@ class CArchive2 {
   CZoArchiveProgress* progress_ = nullptr;
   uint32_t mode_ = 0;                // 0 also stands for "not open"
   bool opened_ = false;              // the last Open succeeded and Close has not run
+  WriterStep writer_ = nullptr;      // the writing modes' step for Close (see Open)
   uint32_t addCompressionType_ = 0;
   uint32_t addCompressionLevel_ = 0;
   uint8_t endRecord_[arc::kEndRecordSize] = {};  // image of the loaded end record

@@ -416,10 +416,10 @@ struct CArchive2::WriterWork {
   }
 };
 
-void CArchive2::WriterWorkDeleter::operator()(WriterWork* work) const { delete work; }
+void CArchive2::ReleaseWriterWork(WriterWork* work) { delete work; }
 
 CArchive2::WriterWork* CArchive2::GetWriterWork() {
-  if (!writerWork_) writerWork_.reset(new (std::nothrow) WriterWork);
+  if (!writerWork_) writerWork_ = {new (std::nothrow) WriterWork, WriterWorkDeleter{&ReleaseWriterWork}};
   return writerWork_.get();
 }
 

@@ -73,8 +73,10 @@ void CArchive2::ItemName(const ZoChar* text) {
 
 int32_t CArchive2::Poll() { return progress_ ? progress_->PollStatus() : 0; }
 
-ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress) {
+ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchiveProgress* progress,
+                                   WriterStep writer) {
   progress_ = progress;
+  writer_ = nullptr;
   if (!path || !*path) {
     ReportFailure(ARC_ERROR_INVALID_ARG, "Open Main");
     return E_INVALIDARG;
@@ -263,6 +265,7 @@ ZoResult CArchive2::Open(const ZoChar* path, uint32_t mode, CZoArchiveProgress* 
   };
   const ZoResult result = dispatch();
   opened_ = result >= 0;
+  if (opened_) writer_ = writer;
   return result;
 }
 
@@ -270,20 +273,9 @@ ZoResult CArchive2::Close() {
   ZoResult result = 0;
   // The write-back runs only for an object that Open prepared for it (mode 0 is
   // both "create" and "not open").
-  switch (opened_ ? mode_ : ARC_OPEN_READ) {
-    case ARC_OPEN_CREATE:
-    case ARC_OPEN_APPEND:
-      result = AddCentralDirectory();
-      break;
-    case ARC_OPEN_DELETE:
-      result = SubmitDeleteList();
-      break;
-    case ARC_OPEN_SEA:
-      result = CopySEAMultiFiles();
-      break;
-    default:
-      break;
-  }
+  const WriterStep writer = opened_ ? writer_ : nullptr;
+  writer_ = nullptr;
+  if (writer) result = (this->*writer)(WriterPhase::WriteBack);
 
   plat::FileTimes times;
   bool haveTimes = false;
@@ -317,9 +309,9 @@ ZoResult CArchive2::Close() {
       if (!plat::MoveFile(tempPath_, archivePath_, true)) {
         ReportFailure(ARC_ERROR_WRITE, "Close", archivePath_);
         result = ARC_E_WRITE;
-      } else if (mode_ == ARC_OPEN_MULTIVOL) {
+      } else if (writer) {
         // Only now that the merged file stands are the volumes redundant.
-        DeleteMergedVolumes();
+        (this->*writer)(WriterPhase::AfterCommit);
       }
     } else {
       plat::DeleteFile(tempPath_);

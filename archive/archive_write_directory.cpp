@@ -256,6 +256,26 @@ ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
   return result;
 }
 
+// ---- Close's writer step ----------------------------------------------------------------
+
+ZoResult CArchive2::RunWriterStep(WriterPhase phase) {
+  if (phase == WriterPhase::AfterCommit) {
+    if (mode_ == ARC_OPEN_MULTIVOL) DeleteMergedVolumes();
+    return 0;
+  }
+  switch (mode_) {
+    case ARC_OPEN_CREATE:
+    case ARC_OPEN_APPEND:
+      return AddCentralDirectory();
+    case ARC_OPEN_DELETE:
+      return SubmitDeleteList();
+    case ARC_OPEN_SEA:
+      return CopySEAMultiFiles();
+    default:
+      return 0;
+  }
+}
+
 // ---- after a commit -------------------------------------------------------------------
 
 void CArchive2::DeleteMergedVolumes() {
