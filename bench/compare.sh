@@ -41,26 +41,31 @@ trap 'rm -rf "$work"; [[ $out_base == "$work" ]] || rm -rf "$out_base"' EXIT
 
 # --- The corpora --------------------------------------------------------------
 
-# real_tree DIR MEGABYTES: whole subfolders and files of the system's headers,
-# Perl and Python libraries and man pages, in a fixed order, until MEGABYTES.
+# real_tree DIR MEGABYTES: whole subfolders and files of the system's Perl and
+# Python libraries, man pages and headers, in a fixed order, each source taking
+# an equal share of MEGABYTES (what a small one leaves goes to the next ones).
 # Links are followed (every tool then stores the same bytes); names that an
 # archive cannot hold on Windows (ach skips them, see `ach create --help`) are
 # left out so that every tool packs the same files.
 real_tree() {
-  local dir=$1 limit_bytes=$(($2 * 1000 * 1000)) total=0 src entry name python
+  local dir=$1 limit_bytes=$(($2 * 1000 * 1000)) total=0 src entry name python quota i=0 sources=()
   python=$(ls -d /usr/lib/python3.[0-9]* 2>/dev/null | sort -V | tail -1 || true)
+  for src in /usr/share/perl5 ${python:+"$python"} /usr/share/man /usr/include; do
+    [[ -d $src ]] && sources+=("$src")
+  done
   mkdir -p "$dir"
-  for src in /usr/include /usr/share/perl5 ${python:+"$python"} /usr/share/man; do
-    [[ -d $src ]] || continue
+  for src in "${sources[@]}"; do
+    quota=$((total + (limit_bytes - total) / (${#sources[@]} - i)))
+    i=$((i + 1))
     name=$(echo "${src#/usr/}" | tr '/' '_')
     mkdir -p "$dir/$name"
     while read -r entry; do
-      (( total < limit_bytes )) || break 2
+      (( total < quota )) || break
       cp -rL "$src/$entry" "$dir/$name/" 2>/dev/null || true
+      find "$dir/$name/$entry" -name '__pycache__' -prune -exec rm -rf {} + 2>/dev/null || true
       total=$((total + $(du -sb "$dir/$name/$entry" 2>/dev/null | cut -f1 || echo 0)))
     done < <(ls -A "$src" | LC_ALL=C sort)
   done
-  find "$dir" -name '__pycache__' -prune -exec rm -rf {} + 2>/dev/null || true
   find "$dir" \( -name '*[:*?<>|"]*' -o -name '*.' -o -name '* ' \) -exec rm -rf {} + 2>/dev/null || true
   find "$dir" ! -type f ! -type d -delete 2>/dev/null || true
 }
