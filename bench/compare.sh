@@ -98,7 +98,7 @@ small_tree "$work/small/tree" "$small_files"
 big_file "$work/big/tree"
 corpora=(real small big)
 for c in "${corpora[@]}"; do
-  echo "corpus $c: $(du -sh "$work/$c/tree" | cut -f1), $(find "$work/$c/tree" -type f | wc -l) files"
+  echo "corpus $c: $(($(du -sb "$work/$c/tree" | cut -f1) / 1000000)) MB in $(find "$work/$c/tree" -type f | wc -l) files"
 done
 echo "machine: $(nproc) processors, load average $(cut -d' ' -f1-3 /proc/loadavg), $rounds rounds"
 
