@@ -42,3 +42,16 @@ seconds_of() {
 }
 
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+
+# timed COMMAND...: wall seconds of one run, printed; returns the command's status.
+timed() {
+  local start end rc=0
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 </dev/null || rc=$?
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+  return $rc
+}
+
+# median: of the numbers on standard input, one a line.
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

@@ -25,15 +25,7 @@ cp -r "$source_tree" "$work/tree"
 cd "$work"
 echo "tree: $source_tree, $(du -sh tree | cut -f1), $(find tree -type f | wc -l) files, $(nproc) processors"
 
-now() { date +%s.%N; }
-timed() {  # prints the wall seconds of one run of the command
-  local start end
-  start=$(now)
-  "$@" >/dev/null 2>&1 || true
-  end=$(now)
-  echo "$end - $start" | bc -l
-}
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$root/bench/bench_tree.sh"
 
 : >r12 && : >r2z && : >r1z
 for ((i = 0; i < rounds; i++)); do
@@ -43,9 +35,9 @@ for ((i = 0; i < rounds; i++)); do
   for what in "${order[@]}"; do
     rm -f a.ach a.zip
     case $what in
-      j1) t[j1]=$(timed "$ach" create a.ach -6 -j 1 tree) ;;
-      j2) t[j2]=$(timed "$ach" create a.ach -6 -j 2 tree) ;;
-      zip) [[ $have_zip -eq 1 ]] && t[zip]=$(timed zip -q -r -6 a.zip tree) || t[zip]=0 ;;
+      j1) t[j1]=$(timed "$ach" create a.ach -6 -j 1 tree) || true ;;
+      j2) t[j2]=$(timed "$ach" create a.ach -6 -j 2 tree) || true ;;
+      zip) if [[ $have_zip -eq 1 ]]; then t[zip]=$(timed zip -q -r -6 a.zip tree) || true; else t[zip]=0; fi ;;
     esac
   done
   echo "${t[j2]} / ${t[j1]}" | bc -l >>r12
