@@ -1,6 +1,7 @@
-// The entry point of the installer stub: the console watches Ctrl-C (the Cancel
-// button of the console pages), the command line is taken as one text, and the
-// run is the main flow's.
+// The entry point of the POSIX installer stub: the console watches Ctrl-C (the
+// Cancel button of the console pages), the command line is taken as one text,
+// and the run is the main flow's. The Windows stub is a GUI program with its own
+// entry point beside its dialogs (app/ui/win32/win32_main.cpp).
 #include <string>
 
 #include "app/installer_state.h"
