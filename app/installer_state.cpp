@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/text.h"
+#include "runtime/zo_printf.h"
 
 InstallerState g_installer;
 
@@ -38,4 +39,11 @@ void SetInstallerCommandLine(const ZoChar* text) {
   } catch (const std::bad_alloc&) {
     g_commandLine.clear();
   }
+}
+
+bool JoinInstallerPath(ZoChar* out, const ZoChar* folder, const ZoChar* name) {
+  const ZoChar format[] = {u'%', u's', plat::kSeparator, u'%', u's', 0};
+  const size_t needed = plat::BoundedLength(folder, ZO_MAX_PATH) + 1 + plat::Length(name);
+  ZoPrintFEx(out, ZO_MAX_PATH, format, folder, name);
+  return needed < static_cast<size_t>(ZO_MAX_PATH);
 }

@@ -52,6 +52,10 @@ void ResetInstallerState();
 const ZoChar* InstallerPackagePath();
 void SetInstallerPackagePath(const ZoChar* path);
 
+// out (ZO_MAX_PATH units) = folder, one native separator, name: the installer's
+// "%s\\%s" paths. False when the whole does not fit; out then holds it cut.
+bool JoinInstallerPath(ZoChar* out, const ZoChar* folder, const ZoChar* name);
+
 // The process's whole command line as one text (the program first), as the
 // entry point received it; the command-line parser reads it from here.
 const ZoChar* InstallerCommandLine();

@@ -42,18 +42,6 @@ constexpr uint32_t kBannerResource = 107;
 
 void ShowMessageId(uint32_t id) { ZoMsgBoxId(g_installer.language, nullptr, kFlagsExclamation, id); }
 
-// "%s" + separator + "%s" into a path buffer; false when it does not fit.
-bool JoinPath(ZoChar* out, const ZoChar* folder, const ZoChar* name) {
-  const ZoChar format[] = {u'%', u's', plat::kSeparator, u'%', u's', 0};
-  const size_t needed = plat::Length(folder) + 1 + plat::Length(name);
-  if (needed >= ZO_MAX_PATH) {
-    out[0] = 0;
-    return false;
-  }
-  ZoPrintFEx(out, ZO_MAX_PATH, format, folder, name);
-  return true;
-}
-
 // Whether the settings file is there and is text: 8-bit text holds no zero
 // byte, UTF-16 text starts with its byte-order mark. A package whose settings are
 // missing or binary is damaged; running it on built-in defaults would unpack it
@@ -125,7 +113,7 @@ ZoResult ExtractControlArchive(const ZoChar* tempFolder) {
   {
     ZoChar path[ZO_MAX_PATH];
     CArchive2 control;
-    result = JoinPath(path, tempFolder, kControlArchive) ? control.Open(path, ARC_OPEN_READ, nullptr)
+    result = JoinInstallerPath(path, tempFolder, kControlArchive) ? control.Open(path, ARC_OPEN_READ, nullptr)
                                                           : ZoResult{E_INVALIDARG};
     if (result >= 0) {
       result = control.IsSpaceForExtractAll(tempFolder, kControlFlags);
@@ -185,7 +173,7 @@ void RunPackage(PackageSettings& settings) {
   g_installer.windowY = -1;
 
   ZoChar path[ZO_MAX_PATH];
-  if (!JoinPath(path, g_installer.tempFolder, settings.banner) || LoadBanner(path) < 0) {
+  if (!JoinInstallerPath(path, g_installer.tempFolder, settings.banner) || LoadBanner(path) < 0) {
     ShowMessageId(553);
     return;
   }
@@ -212,7 +200,7 @@ void RunPackage(PackageSettings& settings) {
 void RunWithTempFolder() {
   std::unique_ptr<PackageSettings> settings(new (std::nothrow) PackageSettings);
   ZoChar path[ZO_MAX_PATH];
-  if (!settings || !JoinPath(path, g_installer.tempFolder, kSettingsFile) || !IsSettingsText(path) ||
+  if (!settings || !JoinInstallerPath(path, g_installer.tempFolder, kSettingsFile) || !IsSettingsText(path) ||
       settings->Load(path) < 0) {
     ShowMessageId(551);
   } else {

@@ -110,10 +110,7 @@ ZoResult Launch(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* 
   const ZoChar* app = setupApp ? setupApp : u"";
   // The program path: the folder, one separator, the program, none of it cut.
   ZoChar programPath[ZO_MAX_PATH] = {};
-  const ZoChar pathFormat[] = {u'%', u's', plat::kSeparator, u'%', u's', 0};
-  const size_t pathLength = plat::BoundedLength(g_installer.targetFolder, ZO_MAX_PATH) + 1 + plat::Length(app);
-  ZoPrintFEx(programPath, ZO_MAX_PATH, pathFormat, g_installer.targetFolder, app);
-  if (pathLength >= static_cast<size_t>(ZO_MAX_PATH)) {
+  if (!JoinInstallerPath(programPath, g_installer.targetFolder, app)) {
     ShowLaunchError(programPath, kReasonPathTooLong, plat::kErrorFilenameExcedRange);
     return S_OK;
   }

@@ -101,6 +101,11 @@ int ClampIndex(int index, int count) { return index < 0 ? 0 : (index >= count ? 
 
 }  // namespace
 
+String16 PlainLabel(const ZoChar* label) {
+  String16 bare = WithoutParenthesisedMnemonic(label);
+  return bare.empty() ? StripMnemonic(label) : bare;
+}
+
 String16 ConsoleButtonLabel(const ZoChar* label) {
   const ZoChar mnemonic = MnemonicOf(label);
   if (mnemonic == 0) return u"[" + StripMnemonic(label) + u"]";

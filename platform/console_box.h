@@ -35,6 +35,9 @@ class ConsoleChannel {
 // The label as the console shows it: "&Yes" -> "[Y]es", "OK" -> "[OK]",
 // "A&&B" -> "[A&B]".
 String16 ConsoleButtonLabel(const ZoChar* label);
+// A label as plain text: "&Save files in folder:" -> "Save files in folder:",
+// "はい(&Y)" -> "はい", "A&&B" -> "A&B".
+String16 PlainLabel(const ZoChar* label);
 // The index of the button `answer` chooses, -1 for none (an empty answer is not
 // a choice here: the caller applies the default).
 int MatchConsoleAnswer(StringView16 answer, const BoxButton* buttons, int count);

@@ -176,7 +176,7 @@ class ConsoleInstallerUiImpl final : public InstallerUi {
     bool refused = false;
     for (;;) {
       const plat::String16 current = g_installer.targetFolder;
-      Write(u"\n" + WithoutMnemonic(LoadText(1102)) + u"\n[" + current + u"] > ");
+      Write(u"\n" + plat::PlainLabel(LoadText(1102).c_str()) + u"\n[" + current + u"] > ");
       plat::String16 line;
       const plat::InputLine read = plat::ReadInputLine(&line);
       if (read == plat::InputLine::Interrupted) {
@@ -223,25 +223,6 @@ class ConsoleInstallerUiImpl final : public InstallerUi {
   void ReleaseBanner(void*) override {}
 
  private:
-  // "&Save files in folder:" -> "Save files in folder:"; "(&S)" goes whole; "&&" is one "&".
-  static plat::String16 WithoutMnemonic(const plat::String16& label) {
-    plat::String16 out;
-    for (size_t i = 0; i < label.size(); ++i) {
-      if (label[i] == u'(' && i + 3 < label.size() && label[i + 1] == u'&' && label[i + 3] == u')') {
-        i += 3;
-        continue;
-      }
-      if (label[i] == u'&') {
-        if (i + 1 < label.size() && label[i + 1] == u'&') {
-          out += u'&';
-          ++i;
-        }
-        continue;
-      }
-      out += label[i];
-    }
-    return out;
-  }
   // The end of input after a refused folder is the Cancel button. Its
   // confirmation is asked (and, with no input left, takes its default); the page
   // ends either way, since nothing could ever be typed again.
