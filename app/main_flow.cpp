@@ -178,16 +178,21 @@ void LogSettings(const PackageSettings& settings) {
 }
 
 // The end of the wizard when it did not finish with the payload in place.
-void EndExtraction(int wizardResult) {
+void EndExtraction() {
   ExtractProgress* progress = g_installer.progress;
   if (!progress) {
-    EndRun(RunEnd::Cancelled, u"destination page", ARC_E_CANCELLED);
+    // No extraction started: the destination page was cancelled, or a page
+    // could not be shown at all (an unattended run has no destination page).
+    if (IsUnattendedRun(g_installer)) {
+      Fail(u"progress page");
+    } else {
+      EndRun(RunEnd::Cancelled, u"destination page", ARC_E_CANCELLED);
+    }
   } else if (progress->UserCancelled() && !progress->ErrorReported()) {
     EndRun(RunEnd::Cancelled, u"extraction", ARC_E_CANCELLED);
   } else {
     Fail(u"extraction", g_installer.workerResult < 0 ? g_installer.workerResult : ZoResult{E_FAIL});
   }
-  (void)wizardResult;
 }
 
 }  // namespace
@@ -331,7 +336,15 @@ void RunPackage(PackageSettings& settings) {
       Fail(u"extraction", E_OUTOFMEMORY);
       return;
     }
-    const int finished = RunWizard(g_installer.extractToTemp || unattended ? 1 : 0);
+    int finished = RunWizard(g_installer.extractToTemp || unattended ? 1 : 0);
+    if (!finished && !g_installer.progress && g_installer.runMode == RUN_MODE_PASSIVE &&
+        !plat::InterruptRequested()) {
+      // A progress page that cannot be shown (no display) must not stop a
+      // passive run: it goes on as a quiet one.
+      RunLog_Write(u"the progress page cannot be shown: the run goes on without it");
+      SetActiveInstallerUi(&QuietInstallerUi());
+      finished = RunWizard(1);
+    }
     if (finished) g_installer.archiveEndEvent->Wait();
     if (g_installer.progress) {
       const ExtractProgress& progress = *g_installer.progress;
@@ -340,7 +353,7 @@ void RunPackage(PackageSettings& settings) {
                    plat::FromUtf8(std::to_string(bytes)).c_str(), g_installer.targetFolder);
     }
     if (!finished || g_installer.workerResult < 0) {
-      EndExtraction(finished);
+      EndExtraction();
       return;
     }
     RunLog_Step(u"extraction", g_installer.workerResult);
