@@ -26,7 +26,7 @@
 #include "runtime/zo_msgbox.h"
 #include "runtime/zo_printf.h"
 
-const CommandOptionName kCommandOptionTable[8] = {
+const CommandOptionName kCommandOptionTable[kCommandOptionCount] = {
     {u"RUN", OPT_RUN, 1, nullptr},
     {u"NOSETUP", OPT_NOSETUP, 1, nullptr},
     {u"POST_INSTALL", OPT_POST_INSTALL, 1, nullptr},
@@ -35,6 +35,12 @@ const CommandOptionName kCommandOptionTable[8] = {
     {u"TRACE", OPT_TRACE, 1, nullptr},
     {u"HELP", OPT_HELP, 0, nullptr},
     {u"?", OPT_HELP, 0, nullptr},
+    {u"QUIET", OPT_QUIET, 0, nullptr},
+    {u"PASSIVE", OPT_PASSIVE, 0, nullptr},
+    {u"TARGET", OPT_TARGET, 1, nullptr},
+    {u"LIST", OPT_LIST, 0, nullptr},
+    {u"TEST", OPT_TEST, 0, nullptr},
+    {u"EXTRACT", OPT_EXTRACT, 1, nullptr},
 };
 
 namespace {
@@ -75,6 +81,37 @@ const CommandOptionName* FindOption(plat::StringView16 name) {
   return nullptr;
 }
 
+// A switch word taken apart: its name (cut to kMaxSwitchName units when a ":"
+// ends it) and the text after the ":" (null without one).
+struct SwitchWord {
+  ZoChar cutName[kMaxSwitchName + 1] = {};
+  plat::StringView16 name;
+  const ZoChar* inlineValue = nullptr;
+};
+
+// False for a bare "-", "/" or "--". `word` begins with "-" or "/".
+bool SplitSwitch(const ZoChar* word, SwitchWord* out) {
+  const ZoChar* name = word + 1;
+  if (*name == u'-') ++name;  // -run, /run and --run are one switch
+  if (*name == 0) return false;
+  // A ":" ends the name from its second character on, so "-:" is named ":".
+  const ZoChar* colon = nullptr;
+  for (const ZoChar* p = name + 1; *p; ++p) {
+    if (*p == u':') {
+      colon = p;
+      break;
+    }
+  }
+  out->name = plat::StringView16(name);
+  out->inlineValue = nullptr;
+  if (colon) {
+    plat::CopyTruncated(out->cutName, kMaxSwitchName + 1, plat::StringView16(name, static_cast<size_t>(colon - name)));
+    out->name = out->cutName;
+    out->inlineValue = colon + 1;
+  }
+  return true;
+}
+
 // Whether a word in a value's place is a switch instead. Where "/" starts every
 // absolute path (POSIX), a word beginning with it is taken as the value, so that
 // "-run /opt/tool" works; "-" still marks a switch there, and on Windows both do.
@@ -111,26 +148,10 @@ ZoResult BuildItems(ZoChar* const* words, int first, int last, ListHolder* out) 
         return E_INVALIDARG;
       }
     } else if (IsSwitchStart(word[0])) {
-      const ZoChar* name = word + 1;
-      if (*name == u'-') ++name;  // -run, /run and --run are one switch
-      if (*name == 0) return E_INVALIDARG;
-      // A ":" ends the name from its second character on, so "-:" is named ":".
-      const ZoChar* colon = nullptr;
-      for (const ZoChar* p = name + 1; *p; ++p) {
-        if (*p == u':') {
-          colon = p;
-          break;
-        }
-      }
-      ZoChar cutName[kMaxSwitchName + 1] = {};
-      plat::StringView16 lookup(name);
-      const ZoChar* inlineValue = nullptr;
-      if (colon) {
-        plat::CopyTruncated(cutName, kMaxSwitchName + 1, plat::StringView16(name, static_cast<size_t>(colon - name)));
-        lookup = cutName;
-        inlineValue = colon + 1;
-      }
-      const CommandOptionName* option = FindOption(lookup);
+      SwitchWord parts;
+      if (!SplitSwitch(word, &parts)) return E_INVALIDARG;
+      const ZoChar* inlineValue = parts.inlineValue;
+      const CommandOptionName* option = FindOption(parts.name);
       if (!option) return E_INVALIDARG;
       item.kind = option->kind;
       item.takesValue = option->takesValue;
@@ -228,6 +249,29 @@ ZoResult ApplyItems(ParseContext& context, const ZoList* list) {
         g_installer.postInstall = 1;
         break;
       case OPT_LOG:
+        plat::CopyTruncated(g_installer.logPath, ZO_MAX_PATH, item->value ? item->value : u"");
+        break;
+      case OPT_QUIET:
+        g_installer.runMode = RUN_MODE_QUIET;
+        break;
+      case OPT_PASSIVE:
+        // The quieter of the two wins, whatever their order.
+        if (g_installer.runMode != RUN_MODE_QUIET) g_installer.runMode = RUN_MODE_PASSIVE;
+        break;
+      case OPT_TARGET:
+        g_installer.targetGiven = 1;
+        plat::CopyTruncated(g_installer.targetOverride, ZO_MAX_PATH, item->value ? item->value : u"");
+        break;
+      case OPT_LIST:
+        g_installer.lookInside = LOOK_INSIDE_LIST;
+        break;
+      case OPT_TEST:
+        g_installer.lookInside = LOOK_INSIDE_TEST;
+        break;
+      case OPT_EXTRACT:
+        g_installer.lookInside = LOOK_INSIDE_EXTRACT;
+        plat::CopyTruncated(g_installer.lookInsideFolder, ZO_MAX_PATH, item->value ? item->value : u"");
+        break;
       case OPT_DEBUG:
       case OPT_TRACE:
         break;
@@ -367,4 +411,32 @@ ZoResult ParseCommandLine(const ZoChar* text, bool skipFirst) {
   }
   if (ZoFailed(result) && result != INST_E_HELP_SHOWN && result != E_INVALIDARG) ShowErrorBox(result);
   return result;
+}
+
+void ScanUnattendedSwitches(const ZoChar* text) {
+  try {
+    WordBuffer words;
+    if (SplitWords(text, &words) != S_OK) return;
+    const int last = words.Count() - 1;
+    ZoChar* const* list = words.Words();
+    for (int i = 1; i <= last; ++i) {
+      const ZoChar* word = list[i];
+      if (!IsSwitchStart(word[0])) continue;
+      SwitchWord parts;
+      if (!SplitSwitch(word, &parts)) continue;
+      const CommandOptionName* option = FindOption(parts.name);
+      if (!option) continue;
+      const bool hasInline = parts.inlineValue && *parts.inlineValue;
+      if (option->kind == OPT_QUIET && !hasInline) {
+        g_installer.runMode = RUN_MODE_QUIET;
+      } else if (option->kind == OPT_PASSIVE && !hasInline) {
+        if (g_installer.runMode != RUN_MODE_QUIET) g_installer.runMode = RUN_MODE_PASSIVE;
+      } else if (option->kind == OPT_LOG) {
+        const ZoChar* value = hasInline ? parts.inlineValue : NextValue(list, i, last);
+        if (value) plat::CopyTruncated(g_installer.logPath, ZO_MAX_PATH, value);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Without memory for the words nothing is known early; the parse says so.
+  }
 }

@@ -29,6 +29,13 @@ inline constexpr int32_t OPT_LOG = 6;
 inline constexpr int32_t OPT_DEBUG = 7;
 inline constexpr int32_t OPT_TRACE = 8;
 inline constexpr int32_t OPT_POST_INSTALL = 9;
+// The switches of unattended runs and of looking inside the package.
+inline constexpr int32_t OPT_QUIET = 10;
+inline constexpr int32_t OPT_PASSIVE = 11;
+inline constexpr int32_t OPT_TARGET = 12;
+inline constexpr int32_t OPT_LIST = 13;
+inline constexpr int32_t OPT_TEST = 14;
+inline constexpr int32_t OPT_EXTRACT = 15;
 
 // One parsed item. `value` points into the word buffer the item was built
 // from, so the buffer outlives the items.
@@ -46,8 +53,11 @@ struct CommandOptionName {
   const ZoChar* defaultValue;  // null in every row: a missing value gets none
 };
 
-// The option table in lookup order.
-extern const CommandOptionName kCommandOptionTable[8];
+// The option table in lookup order: the installer's first eight rows, then the
+// switches of unattended runs (-quiet, -passive, -target DIR) and of looking
+// inside the package (-list, -test, -extract DIR).
+inline constexpr int kCommandOptionCount = 14;
+extern const CommandOptionName kCommandOptionTable[kCommandOptionCount];
 
 // Longest switch name kept when a ":" ends it (longer names are cut).
 inline constexpr int kMaxSwitchName = 63;
@@ -95,3 +105,11 @@ bool SplitWordsToList(const ZoChar* text, std::vector<plat::String16>* words);
 // list error on failure. Boxes go through ZoMsgBox / ZoMessageBox; the help
 // texts come from g_installer.language.
 ZoResult ParseCommandLine(const ZoChar* text, bool skipFirst);
+
+// Reads the run mode and the log path from the words of `text` (the first word
+// skipped) before anything is applied, so that a quiet or passive run is known
+// as such before its first box, even when the rest of the line is invalid and
+// nothing of it is applied. Only well-formed -quiet, -passive and -log FILE
+// words count (a later one wins); nothing else is looked at, and response files
+// are not read here (their switches take effect when they are applied).
+void ScanUnattendedSwitches(const ZoChar* text);

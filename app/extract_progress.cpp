@@ -2,6 +2,7 @@
 #include "app/extract_progress.h"
 
 #include "app/installer_state.h"
+#include "app/run_log.h"
 #include "archive/archive2.h"
 #include "platform/directory.h"
 #include "platform/text.h"
@@ -62,12 +63,20 @@ int32_t ExtractProgress::ReportStatus(int32_t code) {
     case ARC_EVENT_EXTRACT_START: {
       ZoChar line[ZO_MAX_PATH];
       ZoPrintFEx(line, ZO_MAX_PATH, extractingFormat, itemName);
+      ++filesStarted;
+      RunLog_Write(u"%s", line);
       if (view_) view_->SetStatusText(line);
       break;
     }
+    case ARC_EVENT_SKIPPED:
+      ++filesSkipped;
+      RunLog_Write(u"kept the existing file %s", itemName);
+      break;
     case ARC_EVENT_ASK_REPLACE:
     case ARC_EVENT_ASK_REPLACE_READONLY:
-      if (g_installer.extractToTemp)
+      // Nobody is asked in an unattended run: existing files are replaced, as
+      // with ExtractToTemp.
+      if (g_installer.extractToTemp || IsUnattendedRun(g_installer))
         Answer(ARC_ANSWER_REPLACE_ALL);
       else
         AskFileExists(code == ARC_EVENT_ASK_REPLACE_READONLY ? 1 : 0);
@@ -124,6 +133,8 @@ uint32_t ErrorMessageId(int32_t code) {
 }
 
 int32_t ExtractProgress::ReportError(int32_t code) {
+  errorReported_.store(true);
+  RunLog_Write(u"engine error 0x%08x in %s", static_cast<uint32_t>(code), itemName);
   ZoChar aborting[kMessageCapacity];
   ZoChar message[kMessageCapacity];
   ZoLoadString(g_installer.language, kStringAborting, aborting, kMessageCapacity);
@@ -173,6 +184,7 @@ void ExtractProgress::Cancel() {
   ZoLoadString(g_installer.language, kStringWizardCaption, caption, kMessageCapacity);
   const int32_t answer = view_ ? view_->ShowMessage(question, caption, kFlagsYesNoQuestion) : 6;
   const int32_t resume = pendingAnswer_.exchange(0);
+  if (answer == 6) userCancelled_.store(true);
   SetStatus(answer == 6 ? ARC_E_CANCELLED : resume);
 }
 

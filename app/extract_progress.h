@@ -32,6 +32,14 @@ class ExtractProgress : public CZoArchiveProgress {
   void SetTotal(uint64_t totalBytes);
   // True once the engine has reported the end of its operation.
   bool FinishReported() const { return finishReported_.load(); }
+  // True once the user confirmed the cancel question (the run was cancelled,
+  // not failed), and once an engine error was reported (the run failed).
+  bool UserCancelled() const { return userCancelled_.load(); }
+  bool ErrorReported() const { return errorReported_.load(); }
+  // Files begun and files kept by a No answer, counted on the worker thread and
+  // read after it ended.
+  uint32_t filesStarted = 0;
+  uint32_t filesSkipped = 0;
   ProgressView* View() const { return view_; }
 
   uint64_t reportedKB = 0;                   // the part of `done` shown on the bar, in KiB
@@ -45,6 +53,8 @@ class ExtractProgress : public CZoArchiveProgress {
   std::atomic<int32_t> pendingAnswer_{0};
   uint32_t barShift_ = 0;  // bar units are KiB << barShift_
   std::atomic<bool> finishReported_{false};
+  std::atomic<bool> userCancelled_{false};
+  std::atomic<bool> errorReported_{false};
   // One question at a time: the cancel question and a File Exists question never
   // overlap, so neither answer can overwrite the other in `status`.
   plat::Mutex questionLock_;

@@ -16,6 +16,24 @@
 
 class ExtractProgress;
 
+// How a run meets the user: the wizard with its questions; the progress alone,
+// without a question (PASSIVE); nothing at all (QUIET).
+inline constexpr int32_t RUN_MODE_INTERACTIVE = 0;
+inline constexpr int32_t RUN_MODE_PASSIVE = 1;
+inline constexpr int32_t RUN_MODE_QUIET = 2;
+
+// Exit codes of quiet and passive runs and of looking inside the package, as
+// deployment tools read them from installers: 0 success, the setup program's
+// own code when it ran, these two otherwise. Interactive runs end with 0 or 1.
+inline constexpr int INST_EXIT_CANCELLED = 1602;
+inline constexpr int INST_EXIT_FAILURE = 1603;
+
+// Looking inside the package instead of a run: -list, -test, -extract DIR.
+inline constexpr int32_t LOOK_INSIDE_NONE = 0;
+inline constexpr int32_t LOOK_INSIDE_LIST = 1;
+inline constexpr int32_t LOOK_INSIDE_TEST = 2;
+inline constexpr int32_t LOOK_INSIDE_EXTRACT = 3;
+
 struct InstallerState {
   plat::ModuleHandle instance = nullptr;  // the executable's own module
   HZOLANG language = nullptr;             // the application's language handle
@@ -39,7 +57,19 @@ struct InstallerState {
   int32_t extractToTemp = 0;              // copy of the ExtractToTemp setting
   int32_t workerResult = 0;               // ExtractAll's result; 0 before it ran
   ExtractProgress* progress = nullptr;    // created by the progress page, owned here
+
+  // Beyond the installer's first record: unattended runs and looking inside.
+  int32_t runMode = RUN_MODE_INTERACTIVE;    // QUIET, PASSIVE (switches) or interactive
+  int32_t targetGiven = 0;                   // TARGET: targetOverride replaces DefaultTarget
+  ZoChar targetOverride[ZO_MAX_PATH] = {};
+  ZoChar logPath[ZO_MAX_PATH] = {};          // LOG: the run's log; empty for none
+  int32_t lookInside = LOOK_INSIDE_NONE;     // LIST, TEST or EXTRACT instead of a run
+  ZoChar lookInsideFolder[ZO_MAX_PATH] = {}; // EXTRACT's folder
 };
+
+// True in a quiet or passive run: no question is asked, every box takes its
+// default answer, and the exit code tells the run's end (main_flow.h).
+inline bool IsUnattendedRun(const InstallerState& state) { return state.runMode != RUN_MODE_INTERACTIVE; }
 
 extern InstallerState g_installer;
 

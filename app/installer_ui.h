@@ -67,6 +67,10 @@ class InstallerUi {
   // what the back end paints from (null when it paints nothing), with its size.
   virtual void* AdoptBanner(const ZoBitmapInfoHeader* dib, int32_t* width, int32_t* height) = 0;
   virtual void ReleaseBanner(void* banner) = 0;
+  // The text of a box that a passive run answers without showing it: a back end
+  // that can show text without making anyone wait (the console) writes it; the
+  // others leave it to the log. Any thread.
+  virtual void ShowUnattendedMessage(const ZoChar* text) { (void)text; }
 };
 
 // The back end of this run (chosen by the entry point; the console one on POSIX).

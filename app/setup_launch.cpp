@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/installer_state.h"
+#include "app/run_log.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -106,7 +107,7 @@ bool GetOwnShortPath(ZoChar* own, ZoChar* shortPath) {
   return true;
 }
 
-ZoResult Launch(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* exitCode) {
+ZoResult Launch(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* exitCode, bool* started) {
   const ZoChar* app = setupApp ? setupApp : u"";
   // The program path: the folder, one separator, the program, none of it cut.
   ZoChar programPath[ZO_MAX_PATH] = {};
@@ -143,19 +144,28 @@ ZoResult Launch(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* 
   // by the word rules of the installer's own command line.
   std::vector<String16> arguments;
   if (!SplitWordsToList(params.data(), &arguments)) throw std::bad_alloc();
-  if (!plat::RunProgramAndWait(programPath, params.data(), arguments, exitCode)) {
+  RunLog_Write(u"setup program: %s", programPath);
+  RunLog_Write(u"setup parameters: %s", params.data());
+  uint32_t code = 0;
+  if (!plat::RunProgramAndWait(programPath, params.data(), arguments, &code)) {
     const uint32_t error = plat::LastError();
+    RunLog_Write(u"setup could not start: system error %u", error);
     ShowLaunchError(programPath, ReasonFor(error), error);
+    return S_OK;
   }
+  if (exitCode) *exitCode = code;
+  if (started) *started = true;
+  RunLog_Write(u"setup exit code: %u", code);
   return S_OK;
 }
 
 }  // namespace
 
-ZoResult LaunchSetup(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* exitCode) {
+ZoResult LaunchSetup(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* exitCode, bool* started) {
   if (exitCode) *exitCode = 0;
+  if (started) *started = false;
   try {
-    return Launch(setupApp, setupAppParams, exitCode);
+    return Launch(setupApp, setupAppParams, exitCode, started);
   } catch (const std::bad_alloc&) {
     // The token must not outlive the launch, whatever stopped it.
     ZoPrintF_DeleteToken(kOwnPathToken);

@@ -24,5 +24,7 @@ inline constexpr int kSetupParamsCapacity = 2083;
 //
 // Returns 0 always, after the program has ended or the message was closed.
 // *exitCode (when not null) receives the program's exit code, 0 when it did not
-// run.
-ZoResult LaunchSetup(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* exitCode = nullptr);
+// run; *started (when not null) whether it ran. The run's log gets the program
+// path, the parameters and the exit code or the failure.
+ZoResult LaunchSetup(const ZoChar* setupApp, const ZoChar* setupAppParams, uint32_t* exitCode = nullptr,
+                     bool* started = nullptr);

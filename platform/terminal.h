@@ -40,6 +40,14 @@ int TerminalWidth(StandardStream stream);
 // output once an interrupt is pending (the program's results are not wanted).
 bool WriteText(StandardStream stream, std::string_view utf8);
 
+// Makes standard output and standard error of a program without a console of
+// its own (a Windows GUI program) reach the console of the program that started
+// it: streams the parent redirected (to a file or a pipe) are kept as they are;
+// missing ones are opened on the parent's console (AttachConsole with
+// ATTACH_PARENT_PROCESS). False when there is nothing to write to. POSIX: the
+// streams are inherited anyway; true.
+bool AttachParentConsole();
+
 // Starts watching for Ctrl-C. Idempotent. `callback`, when not null, runs once
 // per interrupt in signal or system-thread context: it may only store to
 // lock-free atomics.

@@ -43,6 +43,7 @@ struct Settings {
   plat::WindowHandle appWindow = nullptr;
   ZoMsgBoxHook hook = nullptr;
   void* hookData = nullptr;
+  ZoMsgBoxObserver observer = nullptr;
   ZoChar appName[kAppNameCapacity] = {};
 };
 Settings gSettings;
@@ -154,6 +155,11 @@ const ZoChar* ExpandFormat(const ZoChar* format, va_list args, ZoChar* buffer) {
   return format;
 }
 
+int32_t Observed(const ZoChar* text, const ZoChar* caption, uint32_t flags, int32_t answer) {
+  if (gSettings.observer) gSettings.observer(text ? text : u"", caption, flags, answer);
+  return answer;
+}
+
 int32_t CustomBox(plat::WindowHandle owner, uint32_t flags, const ZoChar* details, int32_t* checkResult,
                   const ZoChar* text) {
   const bool hasDetails = (flags & ZO_MSGBOX_DETAILS) == ZO_MSGBOX_DETAILS;
@@ -172,10 +178,11 @@ int32_t CustomBox(plat::WindowHandle owner, uint32_t flags, const ZoChar* detail
       LibraryString(kDetailsTailString, piece, kLabelCapacity);
       joined += piece;
       answer = gSettings.hook(gSettings.hookData, owner, joined.c_str(), gSettings.appName, flags);
+      if (answer != -1) return Observed(joined.c_str(), gSettings.appName, flags, answer);
     } else {
       answer = gSettings.hook(gSettings.hookData, owner, text, gSettings.appName, flags);
     }
-    if (answer != -1) return answer;
+    if (answer != -1) return Observed(text, gSettings.appName, flags, answer);
   }
 
   const uint32_t set = flags & 0xF;
@@ -213,7 +220,7 @@ int32_t CustomBox(plat::WindowHandle owner, uint32_t flags, const ZoChar* detail
   request.yesLabel = yesLabel;
   request.noLabel = noLabel;
   request.centre = CentreBox;
-  return plat::ShowCustomBox(request);
+  return Observed(text, gSettings.appName, flags, plat::ShowCustomBox(request));
 }
 
 }  // namespace
@@ -238,6 +245,12 @@ int ZoMsgBoxSetNoUIHook(ZoMsgBoxLogFunction log) {
   return ZoMsgBoxSetHook(NoUIAnswer, reinterpret_cast<void*>(log));
 }
 
+int ZoMsgBoxSetObserver(ZoMsgBoxObserver observer) {
+  if (!OnAppThread()) return 0;
+  gSettings.observer = observer;
+  return 1;
+}
+
 int32_t ZoMsgBox_DefaultAnswer(uint32_t flags) {
   constexpr int32_t X = -1;  // the set has no button at that index
   static constexpr int32_t kTable[16][5] = {
@@ -255,8 +268,9 @@ int32_t ZoMessageBox(plat::WindowHandle owner, const ZoChar* text, const ZoChar*
   owner = ResolveOwner(owner);
   if (gSettings.hook) {
     const int32_t answer = gSettings.hook(gSettings.hookData, owner, text, caption, flags);
-    if (answer != -1) return answer;
+    if (answer != -1) return Observed(text, caption, flags, answer);
   }
+  const ZoChar* const passedCaption = caption;
   if (!caption) caption = gSettings.appName;
 
   const ButtonSet known = ButtonsOf(flags & 0xF, false);
@@ -273,7 +287,7 @@ int32_t ZoMessageBox(plat::WindowHandle owner, const ZoChar* text, const ZoChar*
   request.buttonCount = buttons.count;
   request.defaultIndex = index < buttons.count ? index : 0;
   request.centre = flags == kUncentredFlags ? nullptr : CentreBox;
-  return plat::ShowMessageBox(request);
+  return Observed(text, passedCaption, flags, plat::ShowMessageBox(request));
 }
 
 int32_t ZoMsgBox(plat::WindowHandle owner, uint32_t flags, const ZoChar* format, ...) {

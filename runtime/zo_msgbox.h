@@ -62,6 +62,13 @@ int ZoMsgBoxSetHook(ZoMsgBoxHook hook, void* hookData);
 // Installs the built-in no-UI answerer with `log` (may be null). 1, or 0 off
 // the application's thread.
 int ZoMsgBoxSetNoUIHook(ZoMsgBoxLogFunction log);
+// An observer sees every standard and custom box once it has its answer
+// (shown or answered by a hook): its text, the caption as passed (null: the
+// default) and flags, and the answer. It may be called on any thread that shows
+// a box. A null observer removes it; 1, or 0 off the application's thread.
+// ZoMsgBoxSetAppData removes it too.
+using ZoMsgBoxObserver = void (*)(const ZoChar* text, const ZoChar* caption, uint32_t flags, int32_t answer);
+int ZoMsgBoxSetObserver(ZoMsgBoxObserver observer);
 
 // The no-UI answer for `flags`: the id of the default button of the set (flags
 // & 0xF) at the index (flags >> 8) & 0xF, or -1 for an index the set does not

@@ -126,6 +126,8 @@ bool WriteText(StandardStream stream, std::string_view utf8) {
   return true;
 }
 
+bool AttachParentConsole() { return true; }
+
 void WatchInterrupts(InterruptCallback callback) {
   gInterruptCallback.store(callback);
   if (gWatching.exchange(true)) return;

@@ -125,6 +125,31 @@ bool WriteText(StandardStream stream, std::string_view utf8) {
   return true;
 }
 
+bool AttachParentConsole() {
+  const DWORD kinds[2] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  bool missing = false;
+  for (DWORD kind : kinds) {
+    const HANDLE handle = GetStdHandle(kind);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) missing = true;
+  }
+  if (!missing) return true;
+  // A GUI program gets no console; the parent's, when it has one, is attached
+  // and opened for the streams it did not hand over.
+  if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return false;
+  bool any = false;
+  for (DWORD kind : kinds) {
+    const HANDLE handle = GetStdHandle(kind);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+      any = true;
+      continue;
+    }
+    const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console != INVALID_HANDLE_VALUE && SetStdHandle(kind, console)) any = true;
+  }
+  return any;
+}
+
 void WatchInterrupts(InterruptCallback callback) {
   gInterruptCallback.store(callback);
   if (gWatching.exchange(true)) return;

@@ -255,6 +255,61 @@ TEST_F(CommandLineTest, SwitchesValuesAndBoxes) {
   ExpectBoxes(boxes_, {"Invalid Argument: prog\n"});
 }
 
+// The switches of unattended runs and of looking inside: what the parse applies,
+// and what the early scan finds (also on a line the parse refuses whole).
+TEST_F(CommandLineTest, UnattendedAndLookInsideSwitches) {
+  struct Case {
+    std::string line;
+    ZoResult result;
+    int32_t mode;         // after the parse
+    int32_t scannedMode;  // after ScanUnattendedSwitches alone
+    std::string scannedLog;
+    std::string log = {};
+    std::string target = {};  // TARGET's value; empty: not given
+    int32_t look = LOOK_INSIDE_NONE;
+    std::string folder = {};
+    std::vector<std::string> boxes = {};
+  };
+  const int32_t I = RUN_MODE_INTERACTIVE, P = RUN_MODE_PASSIVE, Q = RUN_MODE_QUIET;
+  const std::vector<Case> cases = {
+      {"prog -quiet -target C:\\T -log run.log", S_OK, Q, Q, "run.log", "run.log", "C:\\T"},
+      {"prog /PASSIVE --log:x.log", S_OK, P, P, "x.log", "x.log"},
+      // The quieter mode wins in either order.
+      {"prog -passive -quiet", S_OK, Q, Q, ""},
+      {"prog -quiet -passive", S_OK, Q, Q, ""},
+      // Neither takes a value; a refused line still counts as quiet for the scan
+      // when its -quiet is well formed, so its end is said in no box.
+      {"prog -quiet:1", E_INVALIDARG, I, I, ""},
+      {"prog -bogus -quiet -log L", E_INVALIDARG, I, Q, "L"},
+      {"prog -log", E_INVALIDARG, I, I, ""},
+      {"prog -target", E_INVALIDARG, I, I, ""},
+      {"prog foo -quiet", E_INVALIDARG, Q, Q, "", "", "", LOOK_INSIDE_NONE, "", {"Invalid Argument: foo\n"}},
+      {"prog -list", S_OK, I, I, "", "", "", LOOK_INSIDE_LIST},
+      {"prog -TEST -quiet", S_OK, Q, Q, "", "", "", LOOK_INSIDE_TEST},
+      {"prog -extract:out", S_OK, I, I, "", "", "", LOOK_INSIDE_EXTRACT, "out"},
+      {"prog -extract", E_INVALIDARG, I, I, ""},
+      {"prog -list:x", E_INVALIDARG, I, I, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Reset();
+    ScanUnattendedSwitches(U16(c.line).c_str());
+    EXPECT_EQ(g_installer.runMode, c.scannedMode);
+    EXPECT_EQ(plat::ToUtf8(g_installer.logPath), c.scannedLog);
+    EXPECT_TRUE(boxes_.empty());
+    Reset();
+    EXPECT_EQ(ParseCommandLine(U16(c.line).c_str(), true), c.result);
+    ExpectBoxes(boxes_, c.boxes);
+    EXPECT_EQ(g_installer.runMode, c.mode);
+    EXPECT_EQ(plat::ToUtf8(g_installer.logPath), c.log);
+    EXPECT_EQ(g_installer.targetGiven, c.target.empty() ? 0 : 1);
+    EXPECT_EQ(plat::ToUtf8(g_installer.targetOverride), c.target);
+    EXPECT_EQ(g_installer.lookInside, c.look);
+    EXPECT_EQ(plat::ToUtf8(g_installer.lookInsideFolder), c.folder);
+    EXPECT_EQ(g_installer.runOnly, 0);
+  }
+}
+
 TEST_F(CommandLineTest, ResponseFiles) {
   testing_support::ScratchFolder folder;
   ASSERT_TRUE(folder.IsValid());

@@ -126,6 +126,47 @@ TEST_F(MsgBoxTest, NoUIAnswererOnAnotherThreadAnswersZeroAtOnce) {
   EXPECT_TRUE(gLog.empty());
 }
 
+TEST_F(MsgBoxTest, ObserverSeesEveryAnsweredBoxOnAnyThreadUntilAppDataResets) {
+  struct Seen {
+    plat::String16 text;
+    uint32_t flags;
+    int32_t answer;
+  };
+  static std::vector<Seen> seen;
+  static plat::Mutex lock;
+  seen.clear();
+  const auto observe = [](const ZoChar* text, const ZoChar*, uint32_t flags, int32_t answer) {
+    plat::LockGuard guard(lock);
+    seen.push_back({text, flags, answer});
+  };
+  ASSERT_EQ(ZoMsgBoxSetObserver(observe), 1);
+  UseRecordingHook();
+  gCall.answer = 7;
+  EXPECT_EQ(ZoMessageBox(nullptr, u"plain", nullptr, 0x24), 7);
+  EXPECT_EQ(ZoMsgBox_Custom(nullptr, 0xC000, u"more", u"custom"), 7);
+  std::thread([] { ZoMsgBox(nullptr, 0x30, u"from a worker"); }).join();
+  // A hook that lets the box be shown is not an answer yet.
+  gCall.answer = -1;
+  ASSERT_EQ(ZoMsgBoxSetNoUIHook(Log), 1);
+  EXPECT_EQ(ZoMessageBox(nullptr, u"no-UI", nullptr, 0x124), 7);
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0].text, u"plain");
+  EXPECT_EQ(seen[0].answer, 7);
+  EXPECT_NE(seen[1].text.find(u"custom"), plat::String16::npos);
+  EXPECT_NE(seen[1].text.find(u"more"), plat::String16::npos);
+  EXPECT_EQ(seen[2].text, u"from a worker");
+  EXPECT_EQ(seen[3].flags, 0x124u);
+  EXPECT_EQ(seen[3].answer, 7);
+  // Not settable off the application's thread; gone after a reset.
+  int fromWorker = -1;
+  std::thread([&] { fromWorker = ZoMsgBoxSetObserver(nullptr); }).join();
+  EXPECT_EQ(fromWorker, 0);
+  ZoMsgBoxSetAppData(nullptr, nullptr, u"Test App");
+  ASSERT_EQ(ZoMsgBoxSetNoUIHook(Log), 1);
+  ZoMessageBox(nullptr, u"after", nullptr, 0);
+  EXPECT_EQ(seen.size(), 4u);
+}
+
 TEST_F(MsgBoxTest, OwnerCaptionAndFlagsReachTheHook) {
   UseRecordingHook();
   const auto window = reinterpret_cast<plat::WindowHandle>(0x1234);

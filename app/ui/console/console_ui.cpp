@@ -221,6 +221,11 @@ class ConsoleInstallerUiImpl final : public InstallerUi {
     return nullptr;
   }
   void ReleaseBanner(void*) override {}
+  void ShowUnattendedMessage(const ZoChar* text) override {
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    Write(plat::String16(text ? text : u"") + u"\n");
+  }
 
  private:
   // The end of input after a refused folder is the Cancel button. Its
