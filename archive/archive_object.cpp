@@ -167,13 +167,16 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
     return 0;
   };
 
-  // The stub in front of a self-extracting archive goes first into a rewrite.
-  auto copyStub = [this]() -> ZoResult {
+  // The stub in front of a self-extracting archive goes first into a rewrite. The
+  // rewritten file carries no certificate table, so a signed package's stub loses
+  // its pointer to one.
+  auto copyStub = [this](const char* step) -> ZoResult {
     if (base_ == 0) return 0;
     static const ZoChar kStubLabel[] = u"SEA Stub File";
     ItemName(kStubLabel);
     Status(ARC_EVENT_COPY_PHASE);
     ZoResult r = BlockCopy(file_, 0, base_, outFile_, 0);
+    if (r >= 0) r = ForgetCertificateTableIn(outFile_, step);
     if (r >= 0) Status(ARC_EVENT_DONE);
     return r;
   };
@@ -238,7 +241,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
         if (r < 0) return r;
         writePos_ = 0;
         entriesWritten_ = mode == ARC_OPEN_APPEND ? 0 : end_.entryCount;
-        r = copyStub();
+        r = copyStub(step);
         if (r < 0) return r;
         return createList();
       }
@@ -256,7 +259,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
         if (r < 0) return r;
         entriesWritten_ = end_.entryCount;
         writePos_ = 0;
-        return copyStub();
+        return copyStub("OpenMultiVol");
       }
       default:
         ReportFailure(ARC_ERROR_MODE, "Open Main");
