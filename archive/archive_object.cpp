@@ -104,6 +104,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
   std::fill(std::begin(endRecord_), std::end(endRecord_), uint8_t{0});
   end_ = arc::EndOfCentralDirectory();
   endLoaded_ = false;
+  hasCertificateTable_ = false;
   base_ = 0;
   volumeCount_ = 0;
   comment_[0] = storedName_[0] = reservedText_[0] = 0;
