@@ -262,9 +262,12 @@ class CArchive2 {
   const ArchiveDirectoryEntry* EntryAt(int index) const;
   bool HasEndRecord() const { return endLoaded_; }
   // After copying the stub of a signed package into `copy`: clears the header's
-  // pointer to the certificate table that the copy does not carry. A failure is
-  // reported under `step` as ARC_E_WRITE; 0 when there was nothing to clear.
-  ZoResult ForgetCertificateTableIn(plat::File& copy, const char* step);
+  // pointer to the certificate table that the copy does not carry. The CheckSum
+  // becomes the stub's own when the copy is the stub alone (`stubAlone`: it is
+  // then the file it was before signing), else 0 ("none": it would have to cover
+  // the whole rewritten file). A failure is reported under `step` (ARC_E_READ,
+  // ARC_E_WRITE); 0 also when there was nothing to clear.
+  ZoResult ForgetCertificateTableIn(plat::File& copy, const char* step, bool stubAlone);
   int32_t EntryCountOrMinusOne() const;
   void ComputeExtractTotal();
   // The file being written: file_ itself in create mode, else outFile_.

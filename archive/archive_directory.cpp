@@ -136,11 +136,16 @@ ZoResult CArchive2::LoadEndOfCentralDirectory(plat::File& file) {
   return ARC_E_BAD_SIGNATURE;
 }
 
-ZoResult CArchive2::ForgetCertificateTableIn(plat::File& copy, const char* step) {
+ZoResult CArchive2::ForgetCertificateTableIn(plat::File& copy, const char* step, bool stubAlone) {
   // Only a header that the copied stub holds is cleared (a stub shorter than its
   // own header is no executable, and then there is nothing to clear).
   if (!hasCertificateTable_ || certificate_.directoryOffset + arc::pe::kDirectoryEntrySize > base_) return 0;
-  if (!arc::ForgetCertificateTable(copy, certificate_)) {
+  uint32_t checksum = 0;
+  if (stubAlone && !arc::UnsignedChecksum(file_, base_, certificate_, &checksum)) {
+    ReportFailure(ARC_ERROR_READ, step);
+    return ARC_E_READ;
+  }
+  if (!arc::ForgetCertificateTable(copy, certificate_, checksum)) {
     ReportFailure(ARC_ERROR_WRITE, step);
     return ARC_E_WRITE;
   }

@@ -177,7 +177,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
     ItemName(kStubLabel);
     Status(ARC_EVENT_COPY_PHASE);
     ZoResult r = BlockCopy(file_, 0, base_, outFile_, 0);
-    if (r >= 0) r = ForgetCertificateTableIn(outFile_, step);
+    if (r >= 0) r = ForgetCertificateTableIn(outFile_, step, false);
     if (r >= 0) Status(ARC_EVENT_DONE);
     return r;
   };

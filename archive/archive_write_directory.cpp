@@ -258,7 +258,7 @@ ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
       ReportFailure(ARC_ERROR_WRITE, "Annotate", full);
       result = ARC_E_WRITE;
     }
-    if (result >= 0) result = ForgetCertificateTableIn(outFile_, "Annotate");
+    if (result >= 0) result = ForgetCertificateTableIn(outFile_, "Annotate", false);
   }
   if (result >= 0 && !(outFile_.Flush() && outFile_.Close())) {
     ReportFailure(ARC_ERROR_WRITE, "Annotate", full);

@@ -63,8 +63,14 @@ bool FindCertificateTable(const uint8_t* head, size_t headLength, uint64_t fileS
 
 // In a copy of the headers (a stub written without the table that followed it):
 // zeroes the security directory entry, which would point at a table that is no
-// longer there, and the CheckSum, which no longer matches (0 means "none"). The
-// file position is left where it was. False when a seek or write fails.
-bool ForgetCertificateTable(plat::File& copy, const CertificateTable& table);
+// longer there, and sets the CheckSum to `checksum` (0 means "none"). The file
+// position is left where it was. False when a seek or write fails.
+bool ForgetCertificateTable(plat::File& copy, const CertificateTable& table, uint32_t checksum);
+
+// The PE checksum that the first `length` bytes of `file` have once the security
+// directory entry is zeroed: the image checksum of the stub as it was before it
+// was signed (16-bit words summed with their carries folded in, the CheckSum
+// field counted as 0, plus the length). False when a read fails or falls short.
+bool UnsignedChecksum(plat::File& file, uint64_t length, const CertificateTable& table, uint32_t* checksum);
 
 }  // namespace arc
