@@ -35,6 +35,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/archive_progress.h"
+#include "archive/pe_certificate.h"
 #include "platform/file.h"
 #include "platform/results.h"
 #include "platform/types.h"
@@ -164,6 +165,12 @@ class CArchive2 {
   // the buffer is too small.
   ZoResult GetStoredName(ZoChar* buffer, unsigned size) const;
   uint64_t GetBase() const { return base_; }
+  // Bytes of the certificate table that follows the archive in a signed package
+  // (pe_certificate.h); 0 when the file carries none. The archive ends where the
+  // table begins, and a rewrite (append, delete, split, merge, a new comment,
+  // SplitSEA's stub) drops the table and the header's pointer to it: the
+  // signature no longer holds for the changed file, which must be signed again.
+  uint64_t GetCertificateTableSize() const { return hasCertificateTable_ ? certificate_.size : 0; }
   // The archive comment as Open kept it: at most its first 1,023 units, also when
   // the end record declares a longer one (GetVolumeComment refuses that case).
   // Cut to `size` units with the terminator; E_INVALIDARG without a buffer,
@@ -254,6 +261,13 @@ class CArchive2 {
   // The entry at `index` when 0 <= index < entryCount and the walk reached it.
   const ArchiveDirectoryEntry* EntryAt(int index) const;
   bool HasEndRecord() const { return endLoaded_; }
+  // After copying the stub of a signed package into `copy`: clears the header's
+  // pointer to the certificate table that the copy does not carry. The CheckSum
+  // becomes the stub's own when the copy is the stub alone (`stubAlone`: it is
+  // then the file it was before signing), else 0 ("none": it would have to cover
+  // the whole rewritten file). A failure is reported under `step` (ARC_E_READ,
+  // ARC_E_WRITE); 0 also when there was nothing to clear.
+  ZoResult ForgetCertificateTableIn(plat::File& copy, const char* step, bool stubAlone);
   int32_t EntryCountOrMinusOne() const;
   void ComputeExtractTotal();
   // The file being written: file_ itself in create mode, else outFile_.
@@ -383,6 +397,8 @@ class CArchive2 {
   arc::EndOfCentralDirectory end_;   // decoded endRecord_
   bool endLoaded_ = false;
   uint64_t endPosition_ = 0;         // file offset of the loaded end record
+  arc::CertificateTable certificate_;  // the table after the archive, when hasCertificateTable_
+  bool hasCertificateTable_ = false;
   ZoChar comment_[arc::kCommentCapacity] = {};
   ZoChar storedName_[arc::kNameCapacity] = {};
   ZoChar reservedText_[arc::kNameCapacity] = {};

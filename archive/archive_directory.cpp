@@ -42,13 +42,27 @@ ZoResult CArchive2::LoadEndOfCentralDirectory(plat::File& file) {
     ReportFailure(ARC_ERROR_READ, "LoadEndOfCentralDirectory");
     return ARC_E_READ;
   }
-  if (fileSize < arc::kEndRecordSize) {
+  // A signed package: the archive ends where the certificate table begins, as the
+  // stub's header says; the table itself is never read. Without one the archive
+  // ends with the file.
+  hasCertificateTable_ = false;
+  certificate_ = arc::CertificateTable();
+  {
+    uint8_t head[arc::pe::kHeaderWindow];
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(fileSize, sizeof head));
+    size_t gotHead = 0;
+    if (want >= arc::pe::kDosHeaderSize && file.ReadAt(0, head, want, &gotHead) && gotHead == want)
+      hasCertificateTable_ = arc::FindCertificateTable(head, want, fileSize, &certificate_);
+  }
+  const uint64_t archiveEnd = hasCertificateTable_ ? certificate_.start : fileSize;
+  if (archiveEnd < arc::kEndRecordSize) {
     ReportFailure(ARC_ERROR_SIGNATURE, "LoadEndOfCentralDirectory");
     return ARC_E_BAD_SIGNATURE;
   }
   // The whole search window in one read: the last 56 bytes and the 3999 positions
-  // before them.
-  const uint64_t window = std::min<uint64_t>(fileSize, arc::kEndRecordSize + arc::kEndScanTrailing);
+  // before them (before the table; the padding a signing tool puts in front of it
+  // counts among the trailing bytes).
+  const uint64_t window = std::min<uint64_t>(archiveEnd, arc::kEndRecordSize + arc::kEndScanTrailing);
   std::vector<uint8_t> tail;
   try {
     tail.resize(static_cast<size_t>(window));
@@ -56,7 +70,7 @@ ZoResult CArchive2::LoadEndOfCentralDirectory(plat::File& file) {
     ReportFailure(ARC_ERROR_MEMORY, "LoadEndOfCentralDirectory");
     return E_OUTOFMEMORY;
   }
-  const uint64_t tailStart = fileSize - window;
+  const uint64_t tailStart = archiveEnd - window;
   size_t got = 0;
   if (!file.ReadAt(tailStart, tail.data(), tail.size(), &got) || got != tail.size()) {
     ReportFailure(ARC_ERROR_READ, "LoadEndOfCentralDirectory");
@@ -120,6 +134,22 @@ ZoResult CArchive2::LoadEndOfCentralDirectory(plat::File& file) {
   }
   ReportFailure(ARC_ERROR_SIGNATURE, "LoadEndOfCentralDirectory");
   return ARC_E_BAD_SIGNATURE;
+}
+
+ZoResult CArchive2::ForgetCertificateTableIn(plat::File& copy, const char* step, bool stubAlone) {
+  // Only a header that the copied stub holds is cleared (a stub shorter than its
+  // own header is no executable, and then there is nothing to clear).
+  if (!hasCertificateTable_ || certificate_.directoryOffset + arc::pe::kDirectoryEntrySize > base_) return 0;
+  uint32_t checksum = 0;
+  if (stubAlone && !arc::UnsignedChecksum(file_, base_, certificate_, &checksum)) {
+    ReportFailure(ARC_ERROR_READ, step);
+    return ARC_E_READ;
+  }
+  if (!arc::ForgetCertificateTable(copy, certificate_, checksum)) {
+    ReportFailure(ARC_ERROR_WRITE, step);
+    return ARC_E_WRITE;
+  }
+  return 0;
 }
 
 ZoResult CArchive2::IndexCentralDirectory() {

@@ -104,6 +104,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
   std::fill(std::begin(endRecord_), std::end(endRecord_), uint8_t{0});
   end_ = arc::EndOfCentralDirectory();
   endLoaded_ = false;
+  hasCertificateTable_ = false;
   base_ = 0;
   volumeCount_ = 0;
   comment_[0] = storedName_[0] = reservedText_[0] = 0;
@@ -167,13 +168,16 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
     return 0;
   };
 
-  // The stub in front of a self-extracting archive goes first into a rewrite.
-  auto copyStub = [this]() -> ZoResult {
+  // The stub in front of a self-extracting archive goes first into a rewrite. The
+  // rewritten file carries no certificate table, so a signed package's stub loses
+  // its pointer to one.
+  auto copyStub = [this](const char* step) -> ZoResult {
     if (base_ == 0) return 0;
     static const ZoChar kStubLabel[] = u"SEA Stub File";
     ItemName(kStubLabel);
     Status(ARC_EVENT_COPY_PHASE);
     ZoResult r = BlockCopy(file_, 0, base_, outFile_, 0);
+    if (r >= 0) r = ForgetCertificateTableIn(outFile_, step, false);
     if (r >= 0) Status(ARC_EVENT_DONE);
     return r;
   };
@@ -238,7 +242,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
         if (r < 0) return r;
         writePos_ = 0;
         entriesWritten_ = mode == ARC_OPEN_APPEND ? 0 : end_.entryCount;
-        r = copyStub();
+        r = copyStub(step);
         if (r < 0) return r;
         return createList();
       }
@@ -256,7 +260,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
         if (r < 0) return r;
         entriesWritten_ = end_.entryCount;
         writePos_ = 0;
-        return copyStub();
+        return copyStub("OpenMultiVol");
       }
       default:
         ReportFailure(ARC_ERROR_MODE, "Open Main");

@@ -227,6 +227,9 @@ ZoResult CArchive2::SplitSEA(const ZoChar* folder, uint32_t flags) {
       return ARC_E_OPEN_FAILED;
     }
     r = BlockCopy(file_, 0, base_, stub, 0);
+    // A signed package's stub goes out as the stub it was before signing: the
+    // table it would point at stays behind.
+    if (r >= 0) r = ForgetCertificateTableIn(stub, kStep, true);
     if (!stub.Close() && r >= 0) {
       ReportFailure(ARC_ERROR_WRITE, kStep, stubPath);
       r = ARC_E_WRITE;

@@ -247,6 +247,19 @@ ZoResult CArchive2::Annotate(const ZoChar* archivePath, const ZoChar* text) {
     result = ARC_E_WRITE;
   }
   writePos_ += used;
+  // A signed package loses its certificate table, which the new record may have
+  // overwritten and whose signature no longer holds: the file is cut after the
+  // record first, and only then is the header's pointer cleared, so that a run
+  // stopped between the two still leaves a readable archive (a pointer past the
+  // end of the file names no table).
+  if (result >= 0 && hasCertificateTable_) {
+    if (!(outFile_.Seek(static_cast<int64_t>(base_ + writePos_), plat::SeekOrigin::Begin) && outFile_.Truncate() &&
+          outFile_.Flush())) {
+      ReportFailure(ARC_ERROR_WRITE, "Annotate", full);
+      result = ARC_E_WRITE;
+    }
+    if (result >= 0) result = ForgetCertificateTableIn(outFile_, "Annotate", false);
+  }
   if (result >= 0 && !(outFile_.Flush() && outFile_.Close())) {
     ReportFailure(ARC_ERROR_WRITE, "Annotate", full);
     result = ARC_E_WRITE;

@@ -63,6 +63,7 @@ int ListJson(CArchive2& archive) {
   json.BeginObject();
   json.SignedMember("entryCount", archive.GetArchiveCount());
   json.NumberMember("base", archive.GetBase());
+  json.NumberMember("certificateTable", archive.GetCertificateTableSize());
   json.SignedMember("volumeCount", archive.GetMultiVolumeStatus());
   json.StringMember("comment", CommentOf(archive));
   json.StringMember("storedName", StoredNameOf(archive));
@@ -100,6 +101,10 @@ int ListTable(CArchive2& archive, const String16& path) {
   Out("\n");
   if (archive.GetBase() != 0) {
     Out("Self-extracting: the archive starts after a stub of " + std::to_string(archive.GetBase()) + " bytes\n");
+  }
+  if (archive.GetCertificateTableSize() != 0) {
+    Out("Signed: a certificate table of " + std::to_string(archive.GetCertificateTableSize()) +
+        " bytes follows the archive\n");
   }
   if (archive.GetMultiVolumeStatus() > 1) {
     Out("Volumes: " + std::to_string(archive.GetMultiVolumeStatus()) + " (stored name ");

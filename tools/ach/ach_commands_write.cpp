@@ -35,6 +35,14 @@ bool ReportLeftOut(const ToolProgress& progress) {
   return true;
 }
 
+// A signed package that a command rewrote carries no signature any more (the
+// engine drops the certificate table and the stub's pointer to it): said once,
+// after the command's own line, so that the package is signed again.
+void NoteSignatureRemoved(uint64_t certificateTableSize, const String16& target) {
+  if (certificateTableSize == 0) return;
+  ErrorLine("note: " + plat::ToUtf8(target) + " was signed; the rewritten file carries no signature (sign it again)");
+}
+
 bool WasCancelled(const ToolProgress& progress, ZoResult result) {
   return progress.Cancelled() || result == ARC_E_CANCELLED;
 }
@@ -181,6 +189,7 @@ int RunAdd(const Options& options) {
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_APPEND, progress, &temp);
   if (!archive) return kExitFailure;
+  const uint64_t signature = archive->GetCertificateTableSize();
   int nothingFound = 0;
   ZoResult result = AddPaths(*archive, options, progress, AddFlags(options), &nothingFound);
   if (result < 0 || progress.Errors() > 0) {
@@ -202,6 +211,7 @@ int RunAdd(const Options& options) {
   Out(std::to_string(progress.Started()) + " file(s) added to ");
   Out(target);
   Out("\n");
+  NoteSignatureRemoved(signature, target);
   if (progress.Skipped() > 0) ErrorLine(std::to_string(progress.Skipped()) + " existing entr(y/ies) kept");
   bool leftOut = ReportLeftOut(progress);
   return (nothingFound > 0 || progress.Skipped() > 0 || leftOut) ? kExitPartial : kExitOk;
@@ -215,6 +225,7 @@ int RunDelete(const Options& options) {
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_DELETE, progress, &temp);
   if (!archive) return kExitFailure;
+  const uint64_t signature = archive->GetCertificateTableSize();
   std::vector<String16> patterns;
   for (const String16& typed : options.operands) patterns.push_back(ToEntryName(typed));
   std::vector<int> selected;
@@ -246,6 +257,7 @@ int RunDelete(const Options& options) {
   Out(std::to_string(marked) + " entr" + (marked == 1 ? "y" : "ies") + " deleted from ");
   Out(target);
   Out("\n");
+  NoteSignatureRemoved(signature, target);
   return unmatched.empty() ? kExitOk : kExitPartial;
 }
 
@@ -281,6 +293,7 @@ int RunComment(const Options& options) {
     ErrorLine("cannot set the comment: " + FormatResult(result));
     return kExitFailure;
   }
+  NoteSignatureRemoved(archive.GetCertificateTableSize(), target);
   return kExitOk;
 }
 
@@ -343,6 +356,7 @@ int RunUnsfx(const Options& options) {
     ErrorLine(plat::ToUtf8(source) + " is not a self-extracting file");
     return kExitFailure;
   }
+  const uint64_t signature = archive->GetCertificateTableSize();
   // The two files SplitSEA writes; neither may be the file being read.
   ZoChar stored[ZO_MAX_PATH] = {};
   archive->GetStoredName(stored, ZO_MAX_PATH);
@@ -376,6 +390,9 @@ int RunUnsfx(const Options& options) {
   Out("stub and archive written to ");
   Out(folder);
   Out("\n");
+  if (signature != 0) {
+    ErrorLine("note: " + plat::ToUtf8(source) + " was signed; Seastub.exe and the archive are written without the signature");
+  }
   return progress.Skipped() > 0 ? kExitPartial : kExitOk;
 }
 
@@ -387,6 +404,7 @@ int RunSplit(const Options& options) {
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_MULTIVOL, progress, &temp);
   if (!archive) return kExitFailure;
+  const uint64_t signature = archive->GetCertificateTableSize();
   if (archive->GetMultiVolumeStatus() > 1) {
     archive->Close();
     ErrorLine(plat::ToUtf8(target) + " is already split into volumes");
@@ -436,6 +454,7 @@ int RunSplit(const Options& options) {
     check.Close();
   }
   Out(plat::ToUtf8(target) + " split into " + std::to_string(volumes) + " files\n");
+  NoteSignatureRemoved(signature, target);
   return kExitOk;
 }
 
@@ -447,6 +466,7 @@ int RunMerge(const Options& options) {
   String16 temp;
   std::unique_ptr<CArchive2> archive = OpenForRewrite(target, ARC_OPEN_MULTIVOL, progress, &temp);
   if (!archive) return kExitFailure;
+  const uint64_t signature = archive->GetCertificateTableSize();
   if (archive->GetMultiVolumeStatus() < 2) {
     archive->Close();
     ErrorLine(plat::ToUtf8(target) + " is not split into volumes");
@@ -462,6 +482,7 @@ int RunMerge(const Options& options) {
   }
   progress.ClearLine();
   Out(plat::ToUtf8(target) + " merged into one file\n");
+  NoteSignatureRemoved(signature, target);
   return kExitOk;
 }
 
