@@ -133,7 +133,11 @@ struct Deflater {
 size_t DeflateChunkSize() { return chunkSize.load(std::memory_order_relaxed); }
 
 void SetDeflateChunkSize(size_t bytes) {
-  chunkSize.store(bytes ? bytes : kDefaultDeflateChunkSize, std::memory_order_relaxed);
+  // zlib counts a piece's bytes in 32 bits; far below that, a chunk above 64 MiB
+  // would only cost memory.
+  constexpr size_t kLargest = size_t{64} << 20;
+  chunkSize.store(bytes == 0 ? kDefaultDeflateChunkSize : bytes > kLargest ? kLargest : bytes,
+                  std::memory_order_relaxed);
 }
 
 struct ChunkDeflater::State {

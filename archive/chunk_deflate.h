@@ -36,7 +36,8 @@ inline constexpr size_t kDefaultDeflateChunkSize = size_t{1} << 20;
 inline constexpr unsigned kMaxChunksInFlight = sizeof(void*) >= 8 ? 16 : 6;
 
 // The chunk size in bytes. Tests make it small so that small files span many
-// chunks; 0 restores the default. Not for use while an archive operation runs.
+// chunks; 0 restores the default, and more than 64 MiB is taken as 64 MiB. Not
+// for use while an archive operation runs.
 size_t DeflateChunkSize();
 void SetDeflateChunkSize(size_t bytes);
 
