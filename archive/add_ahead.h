@@ -11,7 +11,8 @@
 // kept, a tree changed between the two walks) is dropped when the writer moves
 // past it; a path the workers did not prepare is read and compressed by the
 // writer as before. Only files of at most arc::WholeBufferLimit() bytes are read
-// ahead; a larger one is always streamed by the writer.
+// ahead; a larger one is always left to the writer (which deflates it in chunks on
+// threads of its own, chunk_deflate.h).
 //
 // Memory: the bytes held ahead (the buffers of the jobs being worked on and of
 // the prepared jobs not yet written) stay under kHeldAheadCap, except that the

@@ -43,6 +43,7 @@
 
 namespace arc {
 class AddAhead;
+class ChunkDeflater;
 struct PreparedFile;
 }  // namespace arc
 
@@ -366,6 +367,10 @@ class CArchive2 {
   // path also sets the compression type (stored when deflate would not shrink).
   bool PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& header);
   ZoResult DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work);
+  // A file above the limit: chunks deflated on the compression threads
+  // (DeflateFileChunks), or, when the chunks' memory cannot be had, streamed
+  // through zlib (DeflateFileStream). Both read the file once, in order.
+  ZoResult DeflateFileChunks(plat::File& source, arc::LocalEntryHeader& header, arc::ChunkDeflater& chunks);
   ZoResult DeflateFileStream(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work);
   // After a streamed file deflated to no fewer bytes than it has: writes the file
   // again from its start as stored bytes at `dataStart`, cuts the file there, and

@@ -1,7 +1,8 @@
 // Adding entries: AddEntryToArchive with its dispatch to one file, a folder tree or
 // the matches of a wildcard pattern; the two data steps (stored and raw deflate:
-// a file up to arc::WholeBufferLimit() in one libdeflate call, a larger one
-// streamed through zlib, and either stored when deflate would not shrink it); and
+// a file up to arc::WholeBufferLimit() in one libdeflate call, a larger one in
+// chunks deflated on the compression threads and joined into one stream
+// (chunk_deflate.h), and either stored when deflate would not shrink it); and
 // the size, count and free-space queries that precede adding.
 //
 // Every local record goes to Out() at base + writePos_; writePos_ follows every
@@ -32,6 +33,7 @@
 
 #include "archive/add_ahead.h"
 #include "archive/archive2.h"
+#include "archive/chunk_deflate.h"
 #include "archive/entry_name_safety.h"
 #include "archive/record_writer.h"
 #include "archive/whole_buffer.h"
@@ -489,7 +491,14 @@ ZoResult CArchive2::DeflateFileData(plat::File& source, arc::LocalEntryHeader& h
   if (PrepareWholeFile(*work, header)) {
     r = DeflateWholeFile(source, header, *work);
   } else {
-    r = DeflateFileStream(source, header, *work);
+    // A large file is deflated in chunks on the compression threads; short of
+    // memory for the chunks, it streams through zlib on this thread.
+    arc::ChunkDeflater chunks;
+    if (chunks.Start(static_cast<int>(header.compressionLevel), compressionThreads_)) {
+      r = DeflateFileChunks(source, header, chunks);
+    } else {
+      r = DeflateFileStream(source, header, *work);
+    }
     // Deflate made the file no smaller: it is stored instead, as a file that fits
     // the whole buffer is.
     if (r == 0 && header.compressedSize >= header.uncompressedSize) r = StoreAgain(source, header, dataStart, *work);
@@ -547,6 +556,62 @@ ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& 
   header.compressedSize = length;
   header.crcUncompressed = crcRead;
   header.crcCompressed = packed ? arc::Crc32(0, data, length) : crcRead;
+  return 0;
+}
+
+ZoResult CArchive2::DeflateFileChunks(plat::File& source, arc::LocalEntryHeader& header, arc::ChunkDeflater& chunks) {
+  const char* kStep = "CompressZipFile";
+  const size_t chunkSize = arc::DeflateChunkSize();
+  uint32_t crcRead = 0;
+  uint32_t crcWritten = 0;
+  uint64_t packed = 0;
+  uint64_t remaining = header.uncompressedSize;
+  // Reads chunks into free slots while there are any, and otherwise writes the
+  // oldest piece, so that at most the slots' chunks are held whatever the size.
+  while (remaining > 0 || chunks.Pending()) {
+    uint8_t* const in = remaining > 0 ? chunks.InputBuffer() : nullptr;
+    if (in) {
+      const size_t length = static_cast<size_t>(std::min<uint64_t>(remaining, chunkSize));
+      // Read in blocks, with the progress and cancel poll of the other paths.
+      for (size_t done = 0; done < length;) {
+        const size_t want = std::min(length - done, arc::kBlockSize);
+        size_t got = 0;
+        if (!source.Read(in + done, want, &got) || got != want) {
+          ReportFailure(ARC_ERROR_READ, kStep);
+          return ARC_E_READ;
+        }
+        if (progress_) {
+          if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+          int32_t p = progress_->AddProgress64(got);
+          if (p < 0) return p;
+        }
+        crcRead = arc::Crc32(crcRead, in + done, got);
+        done += got;
+      }
+      remaining -= length;
+      chunks.Submit(length, remaining == 0);
+      continue;
+    }
+    const uint8_t* piece = nullptr;
+    size_t length = 0;
+    const ZoResult r = chunks.TakeFront(&piece, &length);
+    if (r < 0) {
+      ReportFailure(r == E_OUTOFMEMORY ? ARC_ERROR_MEMORY : ARC_ERROR_WRITE, kStep);
+      return r;
+    }
+    if (!Out().Write(piece, length)) {
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
+    }
+    crcWritten = arc::Crc32(crcWritten, piece, length);
+    packed += length;
+    writePos_ += length;
+    chunks.Release();
+    if (progress_ && progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
+  }
+  header.compressedSize = packed;
+  header.crcUncompressed = crcRead;
+  header.crcCompressed = crcWritten;
   return 0;
 }
 

@@ -1,8 +1,9 @@
 // Whole-buffer deflate and inflate: files and entries of at most WholeBufferLimit()
 // bytes are read into memory and compressed or inflated in one libdeflate call
-// (about twice as fast as zlib at the same level, and 2.5 times when inflating);
-// larger ones stream through zlib in blocks. The CRC-32 of every path is
-// libdeflate's, which takes a running value like zlib's.
+// (about twice as fast as zlib at the same level, and 2.5 times when inflating).
+// Larger files are deflated in chunks on the compression threads and joined into
+// one stream (chunk_deflate.h); larger entries inflate through zlib in blocks.
+// The CRC-32 of every path is libdeflate's, which takes a running value like zlib's.
 #pragma once
 #include <cstddef>
 #include <cstdint>

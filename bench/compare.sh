@@ -13,7 +13,8 @@
 #   bench/compare.sh [BUILD_DIR] [--quick]          (default build/native)
 # --quick: a 40 MB tree, 20,000 small files and 3 rounds instead of 180 MB,
 # 100,000 and 5. ORV_BENCH_ROUNDS overrides the rounds; ORV_BENCH_OUT=DIR puts
-# the extracted files in DIR (a disk) instead of memory.
+# the extracted files in DIR (a disk) instead of memory; ORV_BENCH_CORPORA="big"
+# (any of real, small, big) runs only those corpora.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_arg="" quick=0
@@ -93,10 +94,15 @@ big_file() {
 }
 
 echo "building the corpora in $work ..."
-real_tree "$work/real/tree" "$tree_mb"
-small_tree "$work/small/tree" "$small_files"
-big_file "$work/big/tree"
-corpora=(real small big)
+read -r -a corpora <<<"${ORV_BENCH_CORPORA:-real small big}"
+for c in "${corpora[@]}"; do
+  case $c in
+    real) real_tree "$work/real/tree" "$tree_mb" ;;
+    small) small_tree "$work/small/tree" "$small_files" ;;
+    big) big_file "$work/big/tree" ;;
+    *) echo "unknown corpus $c (real, small, big)" >&2; exit 1 ;;
+  esac
+done
 for c in "${corpora[@]}"; do
   echo "corpus $c: $(($(du -sb "$work/$c/tree" | cut -f1) / 1000000)) MB in $(find "$work/$c/tree" -type f | wc -l) files"
 done

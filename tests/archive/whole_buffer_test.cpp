@@ -1,7 +1,10 @@
-// The two deflate paths (one libdeflate call up to the whole-buffer limit, zlib
-// streaming above it) on the writing and the reading side, in every pairing, with
-// the stored fallback for files deflate would not shrink.
+// The two deflate paths (one libdeflate call up to the whole-buffer limit, chunks
+// joined into one stream above it) on the writing side, with both inflate paths
+// on the reading side, in every pairing, with the stored fallback for files
+// deflate would not shrink.
+#include "archive/chunk_deflate.h"
 #include "archive/whole_buffer.h"
+#include "runtime/zo_path.h"
 #include "tests/archive/writer_support.h"
 
 namespace writer_test {
@@ -92,6 +95,101 @@ TEST(WholeBuffer, EitherPathWritesWhatEitherPathReads) {
       plat::DeleteFile(archive.c_str());
     }
   }
+  arc::SetWholeBufferLimit(0);
+}
+
+// Cancels the add once `after` progress calls have come.
+class CancellingProgress : public RecordingProgress {
+ public:
+  explicit CancellingProgress(int after) : after_(after) {}
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    if (++calls_ >= after_) status = ARC_E_CANCELLED;
+    return RecordingProgress::AddProgress(low, high);
+  }
+
+ private:
+  int after_;
+  int calls_ = 0;
+};
+
+// Files above the whole-buffer limit: deflated in chunks on 1, 2 and 8 threads,
+// the archive is the same byte for byte, the entry is one raw deflate stream
+// that zlib inflates to the file, and the engine extracts it on both inflate paths.
+TEST(WholeBuffer, LargeFilesDeflateInChunksToOneStreamWhateverTheThreadCount) {
+  ScratchFolder dir;
+  ASSERT_TRUE(dir.IsValid());
+  constexpr size_t kChunk = 64 << 10;
+  struct Case {
+    const char* what;
+    std::string content;
+    size_t chunk;
+    bool stored;
+  } cases[] = {
+      {"text over many chunks", Text(700000), kChunk, false},
+      // Chunks libdeflate stores as they are, between deflated ones.
+      {"noise between text", Text(100000) + Noise(100000) + Text(100000) + Noise(30000), kChunk, false},
+      {"a whole number of chunks", Text(4 * kChunk), kChunk, false},
+      {"one byte in the last chunk", Text(kChunk + 1), kChunk, false},
+      {"tiny chunks, the slots wrap around many times", Text(50000), 1000, false},
+      {"incompressible: stored again", Noise(300000), kChunk, true},
+  };
+  arc::SetWholeBufferLimit(1000);
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    arc::SetDeflateChunkSize(c.chunk);
+    const std::u16string file = dir / ("case" + std::to_string(index++) + ".bin");
+    ASSERT_TRUE(ScratchFolder::WriteFile(file, c.content));
+    const std::vector<uint8_t> content(c.content.begin(), c.content.end());
+    const std::u16string archive = dir / "out.ach";
+    std::vector<uint8_t> first;
+    for (unsigned threads : {1u, 2u, 8u}) {
+      SCOPED_TRACE(threads);
+      {
+        CArchive2 a;
+        ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_CREATE, nullptr));
+        a.SetCompressionThreads(threads);
+        ASSERT_EQ(0, a.AddEntryToArchive(file.c_str(), ARC_COMPRESSION_ZIP, 6, 0, nullptr));
+        ASSERT_EQ(0, a.Close());
+      }
+      const std::vector<uint8_t> image = ReadAll(archive);
+      if (first.empty()) first = image;
+      EXPECT_TRUE(image == first) << "other bytes than with one thread";
+    }
+    DecodedArchive a = Decode(first);
+    ASSERT_TRUE(a.ok) << a.error;
+    ASSERT_EQ(1u, a.central.size());
+    const auto& f = a.central[0].f;
+    const uint8_t* stored = first.data() + a.local[0].dataOffset;
+    EXPECT_EQ(Crc(stored, f.packed), f.crcStored);
+    EXPECT_EQ(Crc(content.data(), content.size()), f.crcPlain);
+    EXPECT_EQ(c.stored ? ARC_COMPRESSION_NONE : ARC_COMPRESSION_ZIP, f.type);
+    if (!c.stored) {
+      EXPECT_EQ(content, Inflate(stored, f.packed, content.size()));
+    }
+    for (size_t readLimit : {size_t{0}, size_t{1000}}) {
+      arc::SetWholeBufferLimit(readLimit);
+      const std::u16string out = dir / "out";
+      ASSERT_TRUE(plat::IsDirectory(out.c_str()) || plat::CreateDirectory(out.c_str()));
+      CArchive2 reader;
+      ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
+      EXPECT_EQ(0, reader.ExtractAll(out.c_str(), ARC_EXTRACT_OVERWRITE));
+      reader.Close();
+      EXPECT_EQ(content, ReadAll(out + plat::kSeparator + ZoGetFileNamePtrW(file.c_str())));
+    }
+    arc::SetWholeBufferLimit(1000);
+  }
+
+  // A cancel in the middle of the file ends the add with the workers joined.
+  arc::SetDeflateChunkSize(1000);
+  const std::u16string file = dir / "cancel.bin";
+  ASSERT_TRUE(ScratchFolder::WriteFile(file, Text(2000000)));
+  CancellingProgress progress(3);
+  CArchive2 a;
+  ASSERT_EQ(0, a.Open((dir / "cancel.ach").c_str(), ARC_OPEN_CREATE, &progress));
+  a.SetCompressionThreads(4);
+  EXPECT_EQ(ARC_E_CANCELLED, a.AddEntryToArchive(file.c_str(), ARC_COMPRESSION_ZIP, 6, ARC_ADD_NO_TOTAL, nullptr));
+  arc::SetDeflateChunkSize(0);
   arc::SetWholeBufferLimit(0);
 }
 
