@@ -382,8 +382,16 @@ class CArchive2 {
   // The data step for a file a worker prepared: the events, writes and failures
   // the data step would give for the same bytes.
   ZoResult WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header, const ZoChar* storedName);
+  // Frees a read-ahead through a pointer that only StartAddAhead sets, so that
+  // the destructor of every archive refers to nothing of the writer's and a
+  // reader-only program (the installer stub) links no read-ahead or compressor.
   struct AddAheadDeleter {
-    void operator()(arc::AddAhead* ahead) const;
+    AddAheadDeleter() noexcept : destroy(nullptr) {}
+    explicit AddAheadDeleter(void (*destroyer)(arc::AddAhead*)) noexcept : destroy(destroyer) {}
+    void (*destroy)(arc::AddAhead*);
+    void operator()(arc::AddAhead* ahead) const {
+      if (destroy) destroy(ahead);
+    }
   };
 
   // ---- fields ----

@@ -194,13 +194,12 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   return result;
 }
 
-void CArchive2::AddAheadDeleter::operator()(arc::AddAhead* ahead) const { delete ahead; }
-
 void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind) {
   addAhead_.reset();
   if (compressionThreads_ <= 1) return;
   if (addCompressionType_ != ARC_COMPRESSION_NONE && addCompressionType_ != ARC_COMPRESSION_ZIP) return;
-  addAhead_.reset(new (std::nothrow) arc::AddAhead);
+  addAhead_ = std::unique_ptr<arc::AddAhead, AddAheadDeleter>(new (std::nothrow) arc::AddAhead,
+                                                              AddAheadDeleter([](arc::AddAhead* ahead) { delete ahead; }));
   if (!addAhead_) return;
   arc::AddAhead::Plan plan;
   plan.workers = compressionThreads_;

@@ -9,8 +9,16 @@ bool CreateDirectory(const ZoChar* path);
 // Creates a new folder that only the current user may use, exclusively: it fails
 // (kErrorAlreadyExists) when anything is at `path` already, a folder, a file or
 // a link, and never follows a link planted there. POSIX: mode 0700 (narrowed
-// further by the umask only). Windows: the default security of the parent.
+// further by the umask only). Windows: a DACL of its own, protected from the
+// parent's: full control for the user, SYSTEM and the Administrators, inherited
+// by what is made inside.
 bool CreatePrivateDirectory(const ZoChar* path);
+// True when `path` is a folder only its user may use, as CreatePrivateDirectory
+// makes them. POSIX: a folder of the effective user that no group or other may
+// use. Windows: every entry of its DACL is its own (none inherited from the
+// parent), the user has full control, inherited by what is made inside, and
+// no one but the user, SYSTEM and the Administrators is granted anything.
+bool IsPrivateDirectory(const ZoChar* path);
 bool RemoveDirectory(const ZoChar* path);
 // True when `path` names an existing directory (a symbolic link to one counts on
 // Windows as the system reports it; on POSIX a link is never a directory here).

@@ -5,6 +5,8 @@
 
 #include "platform/directory.h"
 
+#include <aclapi.h>
+
 #include <memory>
 #include <new>
 
@@ -52,10 +54,118 @@ bool CreateDirectory(const ZoChar* path) {
   return ::CreateDirectoryW(Wide(path), nullptr) != 0;
 }
 
-// The user's temp folder already keeps other users out; the folder inherits
-// its protection. CreateDirectoryW fails on any existing name, a junction or a
-// link included (ERROR_ALREADY_EXISTS).
-bool CreatePrivateDirectory(const ZoChar* path) { return CreateDirectory(path); }
+namespace {
+
+// The three accounts a private folder grants full control: the user the
+// process runs as (its token's user), SYSTEM and the Administrators group.
+class PrivateAccounts {
+ public:
+  // False (last error set) when a SID cannot be had.
+  bool Load() {
+    ScopedHandle token;
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    token.Reset(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0 || size > sizeof user_) {
+      if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return false;
+    }
+    if (!::GetTokenInformation(token.Get(), TokenUser, user_, sizeof user_, &size)) return false;
+    DWORD systemSize = sizeof system_, adminsSize = sizeof admins_;
+    return ::CreateWellKnownSid(WinLocalSystemSid, nullptr, system_, &systemSize) &&
+           ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins_, &adminsSize);
+  }
+  PSID User() { return reinterpret_cast<TOKEN_USER*>(user_)->User.Sid; }
+  PSID System() { return system_; }
+  PSID Admins() { return admins_; }
+
+ private:
+  alignas(TOKEN_USER) unsigned char user_[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  alignas(SID) unsigned char system_[SECURITY_MAX_SID_SIZE] = {};
+  alignas(SID) unsigned char admins_[SECURITY_MAX_SID_SIZE] = {};
+};
+
+constexpr BYTE kInheritedByAll = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+}  // namespace
+
+// An elevated run's temp folder can be the machine's shared one, so the folder
+// does not take its parent's permissions: its DACL is set explicitly and
+// protected from inheritance, full control for the user, SYSTEM and the
+// Administrators, inherited by everything made inside. When that DACL cannot
+// be built nothing is created. CreateDirectoryW fails on any existing name, a
+// junction or a link included (ERROR_ALREADY_EXISTS).
+bool CreatePrivateDirectory(const ZoChar* path) {
+  if (!path) {
+    SetLastError(kErrorInvalidName);
+    return false;
+  }
+  PrivateAccounts accounts;
+  if (!accounts.Load()) return false;
+  PSID sids[] = {accounts.User(), accounts.System(), accounts.Admins()};
+  DWORD aclSize = sizeof(ACL);
+  for (PSID sid : sids) aclSize += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(sid);
+  alignas(DWORD) unsigned char aclBuffer[sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
+  if (aclSize > sizeof aclBuffer) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
+  if (!::InitializeAcl(acl, aclSize, ACL_REVISION)) return false;
+  for (PSID sid : sids) {
+    if (!::AddAccessAllowedAceEx(acl, ACL_REVISION, kInheritedByAll, FILE_ALL_ACCESS, sid)) return false;
+  }
+  SECURITY_DESCRIPTOR descriptor;
+  if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) ||
+      !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+  return ::CreateDirectoryW(Wide(path), &attributes) != 0;
+}
+
+// Each entry must be the folder's own: a folder that takes its parent's
+// entries shows them flagged as inherited, and a protected DACL has none.
+bool IsPrivateDirectory(const ZoChar* path) {
+  if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return false;
+  PrivateAccounts accounts;
+  if (!accounts.Load()) return false;
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD status = ::GetNamedSecurityInfoW(Wide(path), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                               nullptr, &acl, nullptr, &descriptor);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(status);
+    return false;
+  }
+  bool only = acl != nullptr, userHasAll = false;
+  for (DWORD i = 0; only && i < acl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(acl, i, &ace)) {
+      only = false;
+      break;
+    }
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERITED_ACE)) {
+      only = false;
+      break;
+    }
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    const PSID sid = reinterpret_cast<PSID>(&allowed->SidStart);
+    if (::EqualSid(sid, accounts.User())) {
+      userHasAll |= (allowed->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS &&
+                    (header->AceFlags & kInheritedByAll) == kInheritedByAll;
+    } else if (!::EqualSid(sid, accounts.System()) && !::EqualSid(sid, accounts.Admins())) {
+      only = false;
+    }
+  }
+  ::LocalFree(descriptor);
+  return only && userHasAll;
+}
 
 bool RemoveDirectory(const ZoChar* path) {
   if (!path) {

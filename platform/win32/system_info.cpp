@@ -3,6 +3,7 @@
 
 #include "platform/system_info.h"
 
+#include <cwchar>
 #include <new>
 #include <string>
 
@@ -109,6 +110,25 @@ uint32_t ProcessorCount() {
 }
 
 void EnableFlushDenormalsToZero() { x86::SetMxcsrBits(0x8040u); }
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  if (!name || !name[0]) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  HMODULE module = LoadLibraryExW(name, nullptr, kLoadLibrarySearchSystem32);
+  if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  wchar_t path[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  const size_t nameLength = std::wcslen(name);
+  if (length == 0 || length + 1 + nameLength >= MAX_PATH) {
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
+  path[length] = L'\\';
+  std::wmemcpy(path + length + 1, name, nameLength + 1);
+  return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 bool GetSystemModuleVersion(const ZoChar* name, uint32_t* major, uint32_t* minor) {
   if (!name || !name[0] || !major || !minor) {

@@ -52,6 +52,21 @@ class ScopedHandle {
   HANDLE h_;
 };
 
+// Loads a system DLL by its base name ("comctl32.dll") from the system folder
+// only, never from the program's folder or the current one. Redirection by the
+// program's manifest still applies, so comctl32 comes in the version the
+// manifest asks for. On a system whose loader lacks the search flags the full
+// path in the system folder is loaded instead. Null on failure (last error set).
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// The entry point `name` of `module` as the function type F; null when missing.
+// The cast goes by way of a generic function pointer so that the compiler accepts
+// a cast between unrelated function types.
+template <typename F>
+F SystemEntryPoint(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name))) : nullptr;
+}
+
 // ZO_ATTR_DEVICE for the reparse tags of the special files Linux subsystems keep
 // on NTFS (a Unix socket, a FIFO, a character or block device), which no open can
 // read as a file; 0 for every other tag (symbolic links, placeholders, ...).

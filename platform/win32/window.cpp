@@ -515,17 +515,7 @@ bool PlaySystemSound(const ZoChar* name) {
   static PlayFunction play = [] {
     // From the system folder only: never a winmm.dll beside the program or in
     // the current folder.
-    HMODULE winmm = ::LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!winmm) {
-      wchar_t path[MAX_PATH];
-      const UINT n = ::GetSystemDirectoryW(path, MAX_PATH);
-      if (n > 0 && n + 11 < MAX_PATH) {
-        std::wcscat(path, L"\\winmm.dll");
-        winmm = ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-      }
-    }
-    return winmm ? reinterpret_cast<PlayFunction>(reinterpret_cast<void*>(::GetProcAddress(winmm, "sndPlaySoundW")))
-                 : nullptr;
+    return SystemEntryPoint<PlayFunction>(LoadSystemLibrary(L"winmm.dll"), "sndPlaySoundW");
   }();
   constexpr UINT kAsync = 0x0001;  // SND_ASYNC
   return play && name && play(Wide(name), kAsync);

@@ -163,3 +163,27 @@ TEST_F(DirectoryTest, Exists_IsFalseForMissingNames) {
 }
 
 }  // namespace
+
+// A private folder keeps everyone but its user out (on Windows SYSTEM and the
+// Administrators keep full control too) whatever its parent allows, and is as
+// usable as any other: files and folders made inside, then everything removed.
+// An ordinary folder, which takes its parent's permissions, is not private.
+TEST_F(DirectoryTest, PrivateDirectory_HasItsOwnProtectionAndIsUsable) {
+  const plat::String16 open = dir_ / "open", priv = dir_ / "private";
+  ASSERT_TRUE(plat::CreateDirectory(open.c_str()));
+  ASSERT_TRUE(plat::SetPosixMode(open.c_str(), 0755));
+  EXPECT_FALSE(plat::IsPrivateDirectory(open.c_str()));
+  EXPECT_FALSE(plat::IsPrivateDirectory((dir_ / "missing").c_str()));
+
+  ASSERT_TRUE(plat::CreatePrivateDirectory(priv.c_str()));
+  EXPECT_TRUE(plat::IsPrivateDirectory(priv.c_str()));
+  EXPECT_FALSE(plat::CreatePrivateDirectory(priv.c_str()));
+  EXPECT_EQ(plat::LastError(), plat::kErrorAlreadyExists);
+  const plat::String16 sub = priv + plat::kSeparator + u"sub", file = sub + plat::kSeparator + u"f.txt";
+  ASSERT_TRUE(plat::CreateDirectory(sub.c_str()));
+  ASSERT_TRUE(ScratchFolder::WriteFile(file, "inside"));
+  EXPECT_EQ(ScratchFolder::ReadFile(file), "inside");
+  EXPECT_TRUE(plat::DeleteFile(file.c_str()));
+  EXPECT_TRUE(plat::RemoveDirectory(sub.c_str()));
+  EXPECT_TRUE(plat::RemoveDirectory(priv.c_str()));
+}

@@ -32,6 +32,7 @@
 #include "platform/resources.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "platform/win32/win32_util.h"
 #include "runtime/zo_dib.h"
 #include "runtime/zo_lang.h"
 #include "runtime/zo_msgbox.h"
@@ -520,9 +521,15 @@ class Win32InstallerUiImpl final : public InstallerUi {
 
 InstallerUi& Win32InstallerUi() {
   static Win32InstallerUiImpl ui;
+  // comctl32 is no KnownDLL, so it is not imported: a comctl32.dll beside the
+  // package would be loaded in its place. It is bound here from the system
+  // folder; the manifest's redirection gives the version 6 controls.
   static const bool registered = [] {
+    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init =
+        plat::SystemEntryPoint<InitFunction>(plat::LoadSystemLibrary(L"comctl32.dll"), "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    return InitCommonControlsEx(&controls) != FALSE;
+    return init && init(&controls) != FALSE;
   }();
   (void)registered;
   return ui;
