@@ -6,8 +6,10 @@
 // Output on standard output: "result=N" (and "check=N", "path=...").
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/resources.h"
+#include "platform/terminal.h"
 #include "platform/text.h"
 #include "platform/window.h"
 #include "runtime/zo_kernel.h"
@@ -28,9 +30,12 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   const std::string mode = argv[1];
   if (mode == "shot") {
-    if (argc < 4) return 2;
-    plat::WindowHandle window = plat::FindTopLevelWindow(plat::U16(argv[2]).c_str());
-    return window && plat::SaveWindowImage(window, plat::U16(argv[3]).c_str()) ? 0 : 1;
+    // The UTF-16 arguments, so that a caption outside the ANSI code page (a
+    // Japanese one) reaches the search whole.
+    const std::vector<plat::String16> arguments = plat::GetCommandLineArguments(argc, argv);
+    if (arguments.size() < 4) return 2;
+    plat::WindowHandle window = plat::FindTopLevelWindow(arguments[2].c_str());
+    return window && plat::SaveWindowImage(window, arguments[3].c_str()) ? 0 : 1;
   }
   if (!ZoKernel_Startup(nullptr)) return 3;
   ZoWindow_BindMonitorEntryPoints();
