@@ -663,6 +663,7 @@ TEST_F(ExtractTest, SecondFileOfAFolder_MeetsWhatStandsAtItsNameAsTheFirstDoes) 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     Outcome runs[2];
+    bool noLink = false;
     for (int second = 0; second < 2; ++second) {
       out_ = scratch_ / ("out" + std::to_string(&c - cases) + "-" + std::to_string(second)).c_str();
       ASSERT_TRUE(plat::CreateDirectory(out_.c_str()));
@@ -677,8 +678,11 @@ TEST_F(ExtractTest, SecondFileOfAFolder_MeetsWhatStandsAtItsNameAsTheFirstDoes) 
       if (p == "folder") {
         ASSERT_TRUE(plat::CreateDirectory(Out("dir/x.txt").c_str()));
       }
-      if (p == "link" && !plat::CreateSymbolicLink(Out("dir/x.txt").c_str(), outside.c_str(), false))
-        GTEST_SKIP() << "symbolic links cannot be made here";
+      // Where no link can be made (Wine, Windows without the privilege) that case alone is left out.
+      if (p == "link" && !plat::CreateSymbolicLink(Out("dir/x.txt").c_str(), outside.c_str(), false)) {
+        noLink = true;
+        break;
+      }
       ArchiveSpec spec;
       if (second) spec.entries.push_back(testarc::File(u"dir\\a.txt", "first"));
       spec.entries.push_back(c.entry);
@@ -701,6 +705,7 @@ TEST_F(ExtractTest, SecondFileOfAFolder_MeetsWhatStandsAtItsNameAsTheFirstDoes) 
       }
       plat::SetAttributes(Out("dir/x.txt").c_str(), ZO_ATTR_NORMAL);
     }
+    if (noLink) continue;
     EXPECT_EQ(runs[1].result, runs[0].result);
     EXPECT_EQ(runs[1].events, runs[0].events);
     EXPECT_EQ(runs[1].content, runs[0].content);
