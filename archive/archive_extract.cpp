@@ -283,6 +283,14 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   size_t relativeStart = 0;
   ExtractWork& work = *work_;
   uint32_t existing = ZO_INVALID_ATTRIBUTES;
+  // The target when it was created new in one exclusive call (see below).
+  plat::File fresh;
+  const auto dropFresh = [&] {
+    if (fresh) {
+      fresh.Close();
+      plat::DeleteFile(target.c_str());
+    }
+  };
   try {
     if (!arc::JoinEntryPath(plat::StringView16(destination, plat::Length(destination)), entry.name,
                             (extractFlags_ & ARC_EXTRACT_FLAT) != 0, &target, &relativeStart)) {
@@ -293,28 +301,42 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
     const std::u16string folder = target.substr(0, folderEnd);
     const bool folderKnown = folderEnd >= relativeStart && folder == work.verifiedFolder;
 
-    // A link anywhere below the destination would redirect the file: refuse. (The
-    // target's attributes report a link itself as a reparse point, unfollowed.)
-    existing = plat::GetAttributes(target.c_str());
-    const bool targetIsLink = existing != ZO_INVALID_ATTRIBUTES && (existing & ZO_ATTR_REPARSE_POINT) != 0;
-    if ((!folderKnown && !PrepareFolders(target, relativeStart, false)) || targetIsLink) {
-      ReportFailure(ARC_ERROR_CREATE, kStep, target.c_str());
-      return ARC_E_OPEN_FAILED;
-    }
-    if (existing != ZO_INVALID_ATTRIBUTES && !(extractFlags_ & ARC_EXTRACT_OVERWRITE) && progress_) {
-      const ZoResult answer = AskReplace(target.c_str(), (existing & ZO_ATTR_READONLY) != 0);
-      if (answer != 0) return answer;
+    // In a folder already walked in this operation, most targets are new: one
+    // exclusive create both makes the file and proves that nothing stood at its
+    // name (not even a link, which it never follows), saving the look at the name
+    // before it. A name that exists, or a create that fails for any other reason,
+    // takes the full path below, which asks, refuses or reports as it always did.
+    if (folderKnown)
+      fresh = plat::File::Open(target.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateNew);
+    if (!fresh) {
+      // A link anywhere below the destination would redirect the file: refuse. (The
+      // target's attributes report a link itself as a reparse point, unfollowed.)
+      existing = plat::GetAttributes(target.c_str());
+      const bool targetIsLink = existing != ZO_INVALID_ATTRIBUTES && (existing & ZO_ATTR_REPARSE_POINT) != 0;
+      if ((!folderKnown && !PrepareFolders(target, relativeStart, false)) || targetIsLink) {
+        ReportFailure(ARC_ERROR_CREATE, kStep, target.c_str());
+        return ARC_E_OPEN_FAILED;
+      }
+      if (existing != ZO_INVALID_ATTRIBUTES && !(extractFlags_ & ARC_EXTRACT_OVERWRITE) && progress_) {
+        const ZoResult answer = AskReplace(target.c_str(), (existing & ZO_ATTR_READONLY) != 0);
+        if (answer != 0) return answer;
+      }
     }
     // An entry that cannot be read (unknown compression, its volume missing) fails
     // before the existing target is touched: a replace the engine cannot complete
-    // must not cost the user the old file.
+    // must not cost the user the old file. A target just made for it is removed,
+    // so that nothing is left behind that was not there.
     ZoResult r = CheckReadable(entry, kStep);
-    if (r < 0) return r;
+    if (r < 0) {
+      dropFresh();
+      return r;
+    }
     if (!folderKnown) {
       PrepareFolders(target, relativeStart, true);
       work.verifiedFolder = folder;
     }
   } catch (const std::bad_alloc&) {
+    dropFresh();
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
   }
@@ -329,7 +351,7 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
   // the old file as it was. (Renaming also replaces rather than truncates, so a
   // hard link planted at the target never carries the bytes to the file it
   // shares.) When no such name fits, the old file is removed first instead.
-  plat::File out;
+  plat::File out = std::move(fresh);
   std::u16string sibling;
   const bool replacing = existing != ZO_INVALID_ATTRIBUTES && !(existing & ZO_ATTR_DIRECTORY);
   try {
