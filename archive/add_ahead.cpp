@@ -37,6 +37,7 @@ constexpr size_t kWriterBatch = 8;
 struct Job {
   std::u16string path;
   uint64_t sizeHint = 0;  // the lister's size: the memory a claim reserves
+  uint32_t attributes = 0;  // the lister's attributes
   JobState state = JobState::kQueued;
   bool usable = false;     // done, and `result` is what the writer's step would make
   bool abandoned = false;  // dropped by the writer while a worker had it
@@ -97,7 +98,7 @@ struct AddAhead::State {
 
   // ---- scout ----
   // False once stopped.
-  bool Push(const ZoChar* path, uint64_t sizeHint) {
+  bool Push(const ZoChar* path, uint64_t sizeHint, uint32_t attributes) {
     // The file being written is never read ahead (the writer leaves it out too);
     // the full paths are compared only for a file of the same name.
     const ZoChar* name = ZoGetFileNamePtrW(path);
@@ -114,6 +115,7 @@ struct AddAhead::State {
       return true;  // the writer does this one itself
     }
     job->sizeHint = sizeHint;
+    job->attributes = attributes;
     std::unique_lock<std::mutex> lock(m);
     while (!stop && queue.size() >= kJobsAhead) {
       scoutWaits = true;
@@ -143,7 +145,7 @@ struct AddAhead::State {
       if (!JoinFolderAndName(folder, entry.name, child)) return true;  // the writer's walk stops here too
       if (entry.attributes & ZO_ATTR_DIRECTORY) {
         if (!WalkTree(child, depth + 1)) return false;
-      } else if (!Push(child, entry.size)) {
+      } else if (!Push(child, entry.size, entry.attributes)) {
         return false;
       }
     }
@@ -163,7 +165,7 @@ struct AddAhead::State {
       if (!CArchive2::MatchWildcard(entry.name.c_str(), part, kind)) continue;
       if (!JoinFolderAndName(folder, entry.name, child)) return;
       if (IsFolderLink(entry.attributes)) continue;
-      if (isFolder ? !WalkTree(child, 0) : !Push(child, entry.size)) return;
+      if (isFolder ? !WalkTree(child, 0) : !Push(child, entry.size, entry.attributes)) return;
     }
   }
 
@@ -204,7 +206,8 @@ struct AddAhead::State {
       }
       // A file larger than the whole buffer is streamed by the writer, never read ahead.
       const bool usable =
-          job->sizeHint <= WholeBufferLimit() && Prepare(job->path.c_str(), &job->result, &compressor);
+          job->sizeHint <= WholeBufferLimit() &&
+          Prepare(job->path.c_str(), job->attributes, &job->result, &compressor);
       std::lock_guard<std::mutex> lock(m);
       held -= job->held;
       job->held = 0;
@@ -222,24 +225,29 @@ struct AddAhead::State {
 
   // Reads and compresses one file as the writer's data step would. False when
   // the writer should do it itself (not a regular file, too large, short of memory).
-  bool Prepare(const ZoChar* path, PreparedFile* out, libdeflate_compressor** compressor) {
+  // `attributes` are the lister's: a tree of small files is not stat'ed again
+  // by path here. The open file's own status (one call) gives the size, the
+  // times and the permission bits, and a file that turned into something else
+  // since it was listed is left to the writer unread.
+  bool Prepare(const ZoChar* path, uint32_t attributes, PreparedFile* out, libdeflate_compressor** compressor) {
     using Outcome = PreparedFile::Outcome;
     // Only regular files are opened: anything else could block the open or a read.
-    const uint32_t attributes = plat::GetAttributes(path);
     if (attributes == ZO_INVALID_ATTRIBUTES || (attributes & (ZO_ATTR_DEVICE | ZO_ATTR_DIRECTORY))) return false;
-    out->posixMode = plat::GetPosixMode(path);
     plat::File source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
                                          plat::Disposition::OpenExisting);
     if (!source) {
       out->outcome = Outcome::kOpenFailed;
       return true;
     }
-    plat::FileTimes times;
-    if (!source.Size(&out->size) || !source.GetTimes(&times)) {
+    plat::File::Status status;
+    if (!source.GetStatus(&status)) {
       out->outcome = Outcome::kTimesFailed;
       return true;
     }
-    out->lastWrite = times.lastWrite;
+    if (!status.regular) return false;
+    out->posixMode = status.posixMode;
+    out->size = status.size;
+    out->lastWrite = status.times.lastWrite;
     if (out->size > WholeBufferLimit()) return false;
     const size_t size = static_cast<size_t>(out->size);
     std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[size ? size : 1]);

@@ -382,6 +382,14 @@ class CArchive2 {
   // The data step for a file a worker prepared: the events, writes and failures
   // the data step would give for the same bytes.
   ZoResult WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header, const ZoChar* storedName);
+  // A file a worker read whole: its local record (header as finally patched,
+  // name, data) goes out in one write, followed by the events WritePreparedData
+  // gives, and the failures at the same events. 1 when it cannot be written so
+  // (a long name, a large file, no buffer): the caller takes the usual way. 0
+  // done, header filled. After a cancel the file is left as the usual way leaves
+  // it; after a failed write the header of the unlisted record is the patched one.
+  ZoResult WritePreparedRecord(arc::PreparedFile& prepared, arc::LocalEntryHeader& header,
+                               const std::u16string& storedName, uint64_t localOffset);
   // Frees a read-ahead through a pointer that only StartAddAhead sets, so that
   // the destructor of every archive refers to nothing of the writer's and a
   // reader-only program (the installer stub) links no read-ahead or compressor.

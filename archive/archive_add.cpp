@@ -50,6 +50,9 @@ constexpr bool kPosixNames = plat::kSeparator == u'/';
 // Output buffer of the deflate step: one input block plus 1 % plus 12 bytes, so
 // one block's worst-case output fits one deflate call.
 constexpr size_t kDeflateOutSize = 264777;
+// Prepared files up to this size go out with their header in one write
+// (WritePreparedRecord); the buffer for it stays until Close.
+constexpr size_t kOneWriteLimit = size_t{256} << 10;
 
 bool IsDotOrDotDot(const std::u16string& n) { return n == u"." || n == u".."; }
 
@@ -257,8 +260,13 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   if (stored.empty()) return 0;
   // The file being written is never added to itself (a pattern or a tree around
   // the archive would otherwise store a truncated copy of it).
-  if (arc::SameFullPath(path, archivePath_) || (mode_ == ARC_OPEN_APPEND && arc::SameFullPath(path, tempPath_)))
-    return 0;
+  // Full paths are made only for a file of the archive's (or the temporary
+  // file's) own name.
+  const ZoChar* fileName = ZoGetFileNamePtrW(path);
+  auto isOwn = [&](const ZoChar* own) {
+    return own && *own && plat::EqualsNoCase(fileName, ZoGetFileNamePtrW(own)) && arc::SameFullPath(path, own);
+  };
+  if (isOwn(archivePath_) || (mode_ == ARC_OPEN_APPEND && isOwn(tempPath_))) return 0;
 
   r = AskBeforeReplacingEntry(stored);
   if (r != 0) return r == 1 ? 0 : r;  // 1: the host keeps the existing entry
@@ -307,6 +315,21 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
   header.nameLength = static_cast<uint32_t>(stored.size());
 
   const uint64_t localOffset = writePos_;
+  if (ahead && prepared.outcome == Outcome::kReady) {
+    // One write instead of header, data and patch: a tree of small files costs
+    // a system call per file here, not five.
+    const ZoResult whole = WritePreparedRecord(prepared, header, stored, localOffset);
+    if (whole < 0) {
+      uint64_t position = 0;
+      if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
+      return whole;
+    }
+    if (whole == 0) {
+      r = AppendEntryRecord(header, localOffset, stored);
+      if (r < 0) ReportFailure(ARC_ERROR_MEMORY, "AddFile");
+      return r;
+    }
+  }
   if (!arc::WriteLocalHead(Out(), header, stored.c_str())) {
     uint64_t position = 0;
     if (Out().Tell(&position) && position >= base_) writePos_ = position - base_;
@@ -409,6 +432,7 @@ struct CArchive2::WriterWork {
   int streamLevel = -1;  // level the stream was made for; -1 none
   arc::GrowBuffer file;    // a whole file's bytes
   arc::GrowBuffer packed;  // its deflated form, one byte shorter than the file at most
+  arc::GrowBuffer record;  // a prepared file's whole local record (WritePreparedRecord)
   libdeflate_compressor* compressor = nullptr;
   int compressorLevel = -1;
   ~WriterWork() {
@@ -795,6 +819,94 @@ ZoResult CArchive2::WritePreparedData(arc::PreparedFile& prepared, arc::LocalEnt
   header.crcCompressed = prepared.crcCompressed;
   Status(ARC_EVENT_FILE_END);
   return 0;
+}
+
+ZoResult CArchive2::WritePreparedRecord(arc::PreparedFile& prepared, arc::LocalEntryHeader& header,
+                                        const std::u16string& storedName, uint64_t localOffset) {
+  const size_t head = arc::kLocalHeaderSize + 2 * storedName.size();
+  WriterWork* work = GetWriterWork();
+  if (!work || header.nameLength >= arc::kNameCapacity || prepared.length > kOneWriteLimit ||
+      !work->record.Reserve(head + prepared.length))
+    return 1;
+  const arc::LocalEntryHeader announced = header;
+  header.compressionType = prepared.compressionType;
+  header.compressedSize = prepared.length;
+  header.crcUncompressed = prepared.crcUncompressed;
+  header.crcCompressed = prepared.crcCompressed;
+  uint8_t* bytes = work->record.data();
+  header.Encode(bytes);
+  size_t used = arc::kLocalHeaderSize;
+  for (ZoChar c : storedName) {
+    bytes[used++] = static_cast<uint8_t>(c);
+    bytes[used++] = static_cast<uint8_t>(c >> 8);
+  }
+  if (prepared.length) std::copy(prepared.data.get(), prepared.data.get() + prepared.length, bytes + used);
+  used += prepared.length;
+  // A write that fails part-way (a full disk) is reported where the separate
+  // writes would have met it: in the header (the add's step) or in the data
+  // block holding the first byte that did not go down (the data step's).
+  uint64_t accepted = used;
+  const bool written = Out().Write(bytes, used);
+  if (!written) {
+    uint64_t position = 0;
+    accepted = Out().Tell(&position) && position >= base_ + localOffset ? position - base_ - localOffset : 0;
+    if (accepted < head) {
+      header = announced;
+      ReportFailure(ARC_ERROR_WRITE, "AddFile");
+      return ARC_E_WRITE;
+    }
+  }
+
+  // The events and polls of the data step, block by block (WritePreparedData).
+  const bool deflate = announced.compressionType == ARC_COMPRESSION_ZIP;
+  const char* kStep = deflate ? "CompressZipFile" : "NoCompressFile";
+  ItemName(storedName.c_str());
+  Status(ARC_EVENT_ADD_START);
+  ZoResult failed = 0;
+  uint64_t done = 0;
+  for (const uint64_t size = announced.uncompressedSize; done < size && failed == 0;) {
+    const size_t block = static_cast<size_t>(std::min<uint64_t>(size - done, arc::kBlockSize));
+    done += block;
+    // Storing writes each block before counting it; the last block takes the
+    // failure of a write that went down whole yet failed.
+    if (!written && !deflate && (head + done > accepted || done == size)) {
+      header = announced;
+      ReportFailure(ARC_ERROR_WRITE, kStep);
+      return ARC_E_WRITE;
+    }
+    if (progress_) {
+      if (progress_->PollStatus() == ARC_E_CANCELLED) {
+        failed = ARC_E_CANCELLED;
+      } else {
+        const int32_t p = progress_->AddProgress64(block);
+        if (p < 0) failed = p;
+      }
+    }
+  }
+  if (failed == 0 && !written) {
+    header = announced;
+    ReportFailure(ARC_ERROR_WRITE, kStep);  // deflate writes after counting every block
+    return ARC_E_WRITE;
+  }
+  if (failed == 0) {
+    writePos_ = localOffset + used;
+    Status(ARC_EVENT_FILE_END);
+    return 0;
+  }
+  // Stopped part-way: leave the bytes the usual way would have left, the header
+  // as first written and the stored blocks up to this one (none when deflating).
+  header = announced;
+  const uint64_t kept = deflate ? 0 : done;
+  announced.Encode(bytes);
+  if (!Out().Seek(static_cast<int64_t>(base_ + localOffset), plat::SeekOrigin::Begin) ||
+      !Out().Write(bytes, head) ||
+      !Out().Seek(static_cast<int64_t>(base_ + localOffset + head + kept), plat::SeekOrigin::Begin) ||
+      !Out().Truncate()) {
+    ReportFailure(ARC_ERROR_WRITE, "AddFile");
+    return ARC_E_WRITE;
+  }
+  writePos_ = localOffset + head + kept;
+  return failed;
 }
 
 // ---- folders and patterns ----------------------------------------------------------

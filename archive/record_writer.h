@@ -21,9 +21,10 @@ struct ArchiveEntryRecord {
   uint8_t header[kLocalHeaderSize];  // the local header exactly as finally written
   uint64_t localOffset;              // of the local record, relative to the base
   ZoChar name[kNameCapacity];        // stored name, terminated
-  ZoChar comment[kNameCapacity];     // never filled (commentLength stays 0)
 };
-static_assert(sizeof(ArchiveEntryRecord) == 1112, "one 1,112-byte record per entry");
+// A written entry has no comment (commentLength stays 0), so the record keeps
+// none: 592 bytes an entry, 59 MB for 100,000 entries.
+static_assert(sizeof(ArchiveEntryRecord) == 592, "one 592-byte record per entry");
 
 // One per central entry in delete mode, in directory order.
 struct DeleteMark {

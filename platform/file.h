@@ -77,6 +77,16 @@ class File {
   bool Truncate();
   bool Flush();
   bool GetTimes(FileTimes* times);
+  // Size, times and kind of the open file in one system call on POSIX (Size plus
+  // GetTimes on Windows). `regular` is false for a FIFO, socket, device or
+  // folder; `posixMode` holds the permission bits (mode & 07777), 0 on Windows.
+  struct Status {
+    uint64_t size = 0;
+    FileTimes times;
+    uint32_t posixMode = 0;
+    bool regular = false;
+  };
+  bool GetStatus(Status* status);
   // Null pointers leave that time unchanged.
   bool SetTimes(const ZoFileTime* creation, const ZoFileTime* lastAccess, const ZoFileTime* lastWrite);
   // Closes; false when the system reports a failure on close (data may be lost).

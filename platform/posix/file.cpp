@@ -151,8 +151,10 @@ File File::Open(const ZoChar* path, Access access, uint32_t /*share*/, Dispositi
     SetLastError(kErrorAccessDenied);
     return File();
   }
-  int status = fcntl(fd, F_GETFL);
-  if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+  // F_SETFL changes only the status flags (O_APPEND, O_NONBLOCK...) and ignores
+  // the access mode and the open-time flags, so the flags of the open minus
+  // O_NONBLOCK are the file's flags without it: no F_GETFL call needed.
+  if (fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
     SetLastErrorFromErrno();
     ::close(fd);
     return File();
@@ -287,6 +289,19 @@ bool File::GetTimes(FileTimes* times) {
     return false;
   }
   FillTimes(st, times);
+  return true;
+}
+
+bool File::GetStatus(Status* status) {
+  struct stat st;
+  if (fstat(static_cast<int>(handle_), &st) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  status->size = static_cast<uint64_t>(st.st_size);
+  FillTimes(st, &status->times);
+  status->posixMode = st.st_mode & 07777;
+  status->regular = S_ISREG(st.st_mode);
   return true;
 }
 

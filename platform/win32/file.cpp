@@ -246,6 +246,23 @@ bool File::GetTimes(FileTimes* times) {
   return GetTimesOf(AsHandle(handle_), times);
 }
 
+bool File::GetStatus(Status* status) {
+  if (!IsValid()) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(AsHandle(handle_), &info)) return false;
+  status->size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  status->times.creation = FromFileTime(info.ftCreationTime);
+  status->times.lastAccess = FromFileTime(info.ftLastAccessTime);
+  status->times.lastWrite = FromFileTime(info.ftLastWriteTime);
+  status->posixMode = 0;
+  status->regular = ::GetFileType(AsHandle(handle_)) == FILE_TYPE_DISK &&
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return true;
+}
+
 bool File::SetTimes(const ZoFileTime* creation, const ZoFileTime* lastAccess, const ZoFileTime* lastWrite) {
   if (!IsValid()) {
     SetLastError(kErrorInvalidHandle);
