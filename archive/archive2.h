@@ -302,7 +302,10 @@ class CArchive2 {
   ZoResult ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
 
   // ---- writer internals (the writer files own these) ----
-  ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder);
+  // `listed`: the attributes a folder listing gave for `path` (a walk of a tree or
+  // a pattern), or ZO_INVALID_ATTRIBUTES to ask the file.
+  ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder,
+                   uint32_t listed = ZO_INVALID_ATTRIBUTES);
   ZoResult AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder);
   ZoResult AddWildcard(const ZoChar* path, const ZoChar* baseFolder);
   ZoResult AddDirectory(const ZoChar* path, const ZoChar* baseFolder);
@@ -366,6 +369,10 @@ class CArchive2 {
   // compressor could be made). Both fill the header's sizes and CRCs; the whole
   // path also sets the compression type (stored when deflate would not shrink).
   bool PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& header);
+  // Reads `length` bytes of `source` into `in` in blocks, counting each block in
+  // the progress, polling cancel and running *crc over it: 0, or a reported
+  // failure (the deflate step's read failure, a cancel, the progress's result).
+  ZoResult ReadBlocks(plat::File& source, uint8_t* in, size_t length, uint32_t* crc);
   ZoResult DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work);
   // A file above the limit: chunks deflated on the compression threads
   // (DeflateFileChunks), or, when the chunks' memory cannot be had, streamed

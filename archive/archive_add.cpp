@@ -240,9 +240,12 @@ ZoResult CArchive2::LeaveOut(const ZoChar* path, int32_t event) {
   return 0;
 }
 
-ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder) {
+ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder, uint32_t listed) {
   // Only regular files are opened: anything else could block the open or a read.
-  uint32_t attributes = plat::GetAttributes(path);
+  // Where the listing's attributes are the file's own, a walk does not ask again.
+  uint32_t attributes = plat::kListedAttributesExact && listed != ZO_INVALID_ATTRIBUTES
+                            ? listed
+                            : plat::GetAttributes(path);
   if (attributes != ZO_INVALID_ATTRIBUTES && (attributes & ZO_ATTR_DEVICE))
     return LeaveOut(path, ARC_EVENT_SKIPPED_SPECIAL);
   if (attributes != ZO_INVALID_ATTRIBUTES && IsFolderLink(attributes))
@@ -544,17 +547,14 @@ bool CArchive2::PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& 
   return work.compressor && work.file.Reserve(size) && work.packed.Reserve(size);
 }
 
-ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work) {
-  const char* kStep = "CompressZipFile";
-  const size_t size = static_cast<size_t>(header.uncompressedSize);
-  uint8_t* const in = work.file.data();
-  uint32_t crcRead = 0;
-  // Read in blocks, with the progress and cancel poll of the streaming path.
-  for (size_t done = 0; done < size;) {
-    const size_t want = std::min(size - done, arc::kBlockSize);
+ZoResult CArchive2::ReadBlocks(plat::File& source, uint8_t* in, size_t length, uint32_t* crc) {
+  // Block by block, with the progress and cancel poll of the streaming path, so
+  // that every deflate path counts and polls the same way.
+  for (size_t done = 0; done < length;) {
+    const size_t want = std::min(length - done, arc::kBlockSize);
     size_t got = 0;
     if (!source.Read(in + done, want, &got) || got != want) {
-      ReportFailure(ARC_ERROR_READ, kStep);
+      ReportFailure(ARC_ERROR_READ, "CompressZipFile");
       return ARC_E_READ;
     }
     if (progress_) {
@@ -562,9 +562,19 @@ ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& 
       int32_t p = progress_->AddProgress64(got);
       if (p < 0) return p;
     }
-    crcRead = arc::Crc32(crcRead, in + done, got);
+    *crc = arc::Crc32(*crc, in + done, got);
     done += got;
   }
+  return 0;
+}
+
+ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work) {
+  const char* kStep = "CompressZipFile";
+  const size_t size = static_cast<size_t>(header.uncompressedSize);
+  uint8_t* const in = work.file.data();
+  uint32_t crcRead = 0;
+  const ZoResult read = ReadBlocks(source, in, size, &crcRead);
+  if (read < 0) return read;
   // Room for one byte less than the file: 0 says the deflated form would not be
   // smaller, and the file's own bytes are stored.
   const size_t packed = libdeflate_deflate_compress(work.compressor, in, size, work.packed.data(), size - 1);
@@ -595,22 +605,8 @@ ZoResult CArchive2::DeflateFileChunks(plat::File& source, arc::LocalEntryHeader&
     uint8_t* const in = remaining > 0 ? chunks.InputBuffer() : nullptr;
     if (in) {
       const size_t length = static_cast<size_t>(std::min<uint64_t>(remaining, chunkSize));
-      // Read in blocks, with the progress and cancel poll of the other paths.
-      for (size_t done = 0; done < length;) {
-        const size_t want = std::min(length - done, arc::kBlockSize);
-        size_t got = 0;
-        if (!source.Read(in + done, want, &got) || got != want) {
-          ReportFailure(ARC_ERROR_READ, kStep);
-          return ARC_E_READ;
-        }
-        if (progress_) {
-          if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
-          int32_t p = progress_->AddProgress64(got);
-          if (p < 0) return p;
-        }
-        crcRead = arc::Crc32(crcRead, in + done, got);
-        done += got;
-      }
+      const ZoResult read = ReadBlocks(source, in, length, &crcRead);
+      if (read < 0) return read;
       remaining -= length;
       chunks.Submit(length, remaining == 0);
       continue;
@@ -974,7 +970,7 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
       result = AddDirectoryTree(child, baseFolder);
       if (result == kFolderLeftOut) result = 0;
     } else {
-      result = AddFile(child, baseFolder, nullptr);
+      result = AddFile(child, baseFolder, nullptr, entry.attributes);
     }
     if (result < 0) return result;
   }
@@ -1008,7 +1004,7 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     if (IsFolderLink(entry.attributes)) {
       result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
     } else {
-      result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr);
+      result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr, entry.attributes);
       if (result == kFolderLeftOut) result = 0;
     }
     if (result < 0) return result;
