@@ -45,6 +45,7 @@ namespace arc {
 class AddAhead;
 class ChunkDeflater;
 struct PreparedFile;
+struct ListedFile;
 }  // namespace arc
 
 // Open modes.
@@ -316,7 +317,11 @@ class CArchive2 {
   // Lists one written entry in entryList_ and counts it.
   ZoResult AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset, const std::u16string& name);
   // Size and count of what AddEntryToArchive(path, ..., flags) would add.
-  ZoResult MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count);
+  // For a folder, `files` (when given) receives its tree's files in the order
+  // AddDirectoryTree meets them; it is left empty when the walk could not list
+  // them all (too deep, a path too long, short of memory).
+  ZoResult MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count,
+                           std::vector<arc::ListedFile>* files = nullptr);
   // Free space of `folder` in units of 1,024 bytes, capped for FAT file systems.
   uint64_t WriterCapacityFigure(const ZoChar* folder) const;
   // Append mode: copies the old entries whose names were not added again.
@@ -385,7 +390,10 @@ class CArchive2 {
   ZoResult StoreAgain(plat::File& source, arc::LocalEntryHeader& header, uint64_t dataStart, WriterWork& work);
   // Under SetCompressionThreads(n > 1): starts reading ahead the files AddDirectoryTree
   // (part null) or AddWildcard will add from `folder`; nothing when it cannot start.
-  void StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind);
+  // `listed`: the tree's files from the size walk (folder, no pattern), walked by
+  // the scout instead of the folder when not empty.
+  void StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind,
+                     std::vector<arc::ListedFile>* listed = nullptr);
   // The data step for a file a worker prepared: the events, writes and failures
   // the data step would give for the same bytes.
   ZoResult WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header, const ZoChar* storedName);
