@@ -95,25 +95,34 @@ struct AddAhead::State {
   bool stop = false;
   bool scoutDone = false;
   std::vector<std::unique_ptr<plat::Thread>> threads;
+  std::vector<ListedFile> listed;  // StartListed: the scout's files, in walk order
 
   // ---- scout ----
   // False once stopped.
   bool Push(const ZoChar* path, uint64_t sizeHint, uint32_t attributes) {
+    try {
+      return Push(std::u16string(path), sizeHint, attributes);
+    } catch (const std::bad_alloc&) {
+      return true;  // the writer does this one itself
+    }
+  }
+
+  bool Push(std::u16string path, uint64_t sizeHint, uint32_t attributes) {
     // The file being written is never read ahead (the writer leaves it out too);
     // the full paths are compared only for a file of the same name.
-    const ZoChar* name = ZoGetFileNamePtrW(path);
+    const ZoChar* name = ZoGetFileNamePtrW(path.c_str());
     for (const std::u16string* own : {&archivePath, &tempPath}) {
       if (!own->empty() && plat::EqualsNoCase(name, ZoGetFileNamePtrW(own->c_str())) &&
-          SameFullPath(path, own->c_str()))
+          SameFullPath(path.c_str(), own->c_str()))
         return true;
     }
     std::shared_ptr<Job> job;
     try {
       job = std::make_shared<Job>();
-      job->path = path;
     } catch (const std::bad_alloc&) {
       return true;  // the writer does this one itself
     }
+    job->path = std::move(path);
     job->sizeHint = sizeHint;
     job->attributes = attributes;
     std::unique_lock<std::mutex> lock(m);
@@ -150,6 +159,14 @@ struct AddAhead::State {
       }
     }
     return true;
+  }
+
+  // Each path moves into its job, so the list's memory goes as the queue fills.
+  void WalkListed() {
+    for (ListedFile& file : listed) {
+      if (!Push(std::move(file.path), file.size, file.attributes)) break;
+    }
+    std::vector<ListedFile>().swap(listed);
   }
 
   void WalkPattern(const ZoChar* folder, const std::u16string& part, WildcardKind kind, bool recurse) {
@@ -335,16 +352,20 @@ AddAhead::AddAhead() = default;
 AddAhead::~AddAhead() { Stop(); }
 
 bool AddAhead::StartTree(const Plan& plan, const ZoChar* folder) {
-  return Start(plan, folder, nullptr, kWildcardExact, false);
+  return Start(plan, folder, nullptr, kWildcardExact, false, nullptr);
+}
+
+bool AddAhead::StartListed(const Plan& plan, std::vector<ListedFile> files) {
+  return Start(plan, u"", nullptr, kWildcardExact, false, &files);
 }
 
 bool AddAhead::StartPattern(const Plan& plan, const ZoChar* folder, const std::u16string& part, WildcardKind kind,
                             bool recurse) {
-  return Start(plan, folder, &part, kind, recurse);
+  return Start(plan, folder, &part, kind, recurse, nullptr);
 }
 
 bool AddAhead::Start(const Plan& plan, const ZoChar* folder, const std::u16string* part, WildcardKind kind,
-                     bool recurse) {
+                     bool recurse, std::vector<ListedFile>* listed) {
   Stop();
   if (plan.workers == 0 || !folder) return false;
   try {
@@ -356,6 +377,8 @@ bool AddAhead::Start(const Plan& plan, const ZoChar* folder, const std::u16strin
     std::u16string root = folder;
     std::u16string pattern = part ? *part : std::u16string();
     const bool isPattern = part != nullptr;
+    if (listed) s.listed = std::move(*listed);
+    const bool isListed = listed != nullptr;
     for (unsigned i = 0; i < plan.workers; ++i) {
       s.threads.push_back(std::make_unique<plat::Thread>());
       if (!s.threads.back()->Start([&s] { s.Work(); })) {
@@ -369,8 +392,10 @@ bool AddAhead::Start(const Plan& plan, const ZoChar* folder, const std::u16strin
     }
     auto scout = std::make_unique<plat::Thread>();
     const bool started = scout->Start([&s, root = std::move(root), pattern = std::move(pattern), isPattern, kind,
-                                       recurse] {
-      if (isPattern) {
+                                       recurse, isListed] {
+      if (isListed) {
+        s.WalkListed();
+      } else if (isPattern) {
         s.WalkPattern(root.c_str(), pattern, kind, recurse);
       } else {
         s.WalkTree(root.c_str(), 0);

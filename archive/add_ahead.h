@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/archive2.h"
 #include "platform/types.h"
@@ -51,6 +52,13 @@ struct PreparedFile {
   uint32_t crcCompressed = 0;
 };
 
+// A file of a tree as the size walk before adding listed it, in walk order.
+struct ListedFile {
+  std::u16string path;
+  uint64_t size = 0;
+  uint32_t attributes = 0;
+};
+
 class AddAhead {
  public:
   static constexpr size_t kJobsAhead = 1024;
@@ -75,6 +83,9 @@ class AddAhead {
   // them, or on the entries of `folder` that match the pattern, as AddWildcard
   // picks them. False when no thread could be started: the caller works alone.
   bool StartTree(const Plan& plan, const ZoChar* folder);
+  // Start the scout on files already listed in the order AddDirectoryTree will
+  // meet them (the size walk's list), so that the tree is not walked once more.
+  bool StartListed(const Plan& plan, std::vector<ListedFile> files);
   bool StartPattern(const Plan& plan, const ZoChar* folder, const std::u16string& part, WildcardKind kind,
                     bool recurse);
 
@@ -92,7 +103,8 @@ class AddAhead {
  private:
   struct State;
   std::unique_ptr<State> state_;
-  bool Start(const Plan& plan, const ZoChar* folder, const std::u16string* part, WildcardKind kind, bool recurse);
+  bool Start(const Plan& plan, const ZoChar* folder, const std::u16string* part, WildcardKind kind, bool recurse,
+             std::vector<ListedFile>* listed);
 };
 
 }  // namespace arc

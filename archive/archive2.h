@@ -45,6 +45,7 @@ namespace arc {
 class AddAhead;
 class ChunkDeflater;
 struct PreparedFile;
+struct ListedFile;
 }  // namespace arc
 
 // Open modes.
@@ -302,7 +303,10 @@ class CArchive2 {
   ZoResult ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& entry, const ZoChar* destination);
 
   // ---- writer internals (the writer files own these) ----
-  ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder);
+  // `listed`: the attributes a folder listing gave for `path` (a walk of a tree or
+  // a pattern), or ZO_INVALID_ATTRIBUTES to ask the file.
+  ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder,
+                   uint32_t listed = ZO_INVALID_ATTRIBUTES);
   ZoResult AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder);
   ZoResult AddWildcard(const ZoChar* path, const ZoChar* baseFolder);
   ZoResult AddDirectory(const ZoChar* path, const ZoChar* baseFolder);
@@ -313,7 +317,11 @@ class CArchive2 {
   // Lists one written entry in entryList_ and counts it.
   ZoResult AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset, const std::u16string& name);
   // Size and count of what AddEntryToArchive(path, ..., flags) would add.
-  ZoResult MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count);
+  // For a folder, `files` (when given) receives its tree's files in the order
+  // AddDirectoryTree meets them; it is left empty when the walk could not list
+  // them all (too deep, a path too long, short of memory).
+  ZoResult MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count,
+                           std::vector<arc::ListedFile>* files = nullptr);
   // Free space of `folder` in units of 1,024 bytes, capped for FAT file systems.
   uint64_t WriterCapacityFigure(const ZoChar* folder) const;
   // Append mode: copies the old entries whose names were not added again.
@@ -366,6 +374,10 @@ class CArchive2 {
   // compressor could be made). Both fill the header's sizes and CRCs; the whole
   // path also sets the compression type (stored when deflate would not shrink).
   bool PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& header);
+  // Reads `length` bytes of `source` into `in` in blocks, counting each block in
+  // the progress, polling cancel and running *crc over it: 0, or a reported
+  // failure (the deflate step's read failure, a cancel, the progress's result).
+  ZoResult ReadBlocks(plat::File& source, uint8_t* in, size_t length, uint32_t* crc);
   ZoResult DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work);
   // A file above the limit: chunks deflated on the compression threads
   // (DeflateFileChunks), or, when the chunks' memory cannot be had, streamed
@@ -378,7 +390,10 @@ class CArchive2 {
   ZoResult StoreAgain(plat::File& source, arc::LocalEntryHeader& header, uint64_t dataStart, WriterWork& work);
   // Under SetCompressionThreads(n > 1): starts reading ahead the files AddDirectoryTree
   // (part null) or AddWildcard will add from `folder`; nothing when it cannot start.
-  void StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind);
+  // `listed`: the tree's files from the size walk (folder, no pattern), walked by
+  // the scout instead of the folder when not empty.
+  void StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind,
+                     std::vector<arc::ListedFile>* listed = nullptr);
   // The data step for a file a worker prepared: the events, writes and failures
   // the data step would give for the same bytes.
   ZoResult WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header, const ZoChar* storedName);

@@ -30,6 +30,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "archive/add_ahead.h"
 #include "archive/archive2.h"
@@ -148,7 +149,10 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   // One walk serves the room check and the announced total (IsSpaceForAddEntry
   // and GetSizeAddEntry would walk the tree once each).
   uint64_t size = 0, count = 0;
-  const ZoResult measured = MeasureAddEntry(path, flags, &size, &count);
+  // A tree read ahead takes its files from this walk: the scout does not walk it again.
+  std::vector<arc::ListedFile> listed;
+  const bool readAhead = compressionThreads_ > 1 && (!folder || !*folder);
+  const ZoResult measured = MeasureAddEntry(path, flags, &size, &count, readAhead ? &listed : nullptr);
   uint64_t needed = size;
   if (mode_ == ARC_OPEN_APPEND) {
     int64_t archiveSize = GetArchiveSize();
@@ -182,7 +186,7 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   if (folder && !*folder) folder = nullptr;
 
   if (!folder && plat::IsDirectory(path)) {
-    StartAddAhead(path, nullptr, kWildcardExact);
+    StartAddAhead(path, nullptr, kWildcardExact, &listed);
     result = AddDirectoryTree(path, baseFolder);
     if (result == kFolderLeftOut) result = 1;  // the folder itself was left out
   } else if (ZoDoesFileExist(path)) {
@@ -197,7 +201,8 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   return result;
 }
 
-void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind) {
+void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind,
+                              std::vector<arc::ListedFile>* listed) {
   addAhead_.reset();
   if (compressionThreads_ <= 1) return;
   if (addCompressionType_ != ARC_COMPRESSION_NONE && addCompressionType_ != ARC_COMPRESSION_ZIP) return;
@@ -210,8 +215,14 @@ void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, 
   plan.level = addCompressionLevel_;
   plan.archivePath = archivePath_;
   plan.tempPath = mode_ == ARC_OPEN_APPEND ? tempPath_ : nullptr;
-  const bool started = part ? addAhead_->StartPattern(plan, folder, *part, kind, (addFlags_ & ARC_ADD_RECURSE) != 0)
-                            : addAhead_->StartTree(plan, folder);
+  bool started;
+  if (part) {
+    started = addAhead_->StartPattern(plan, folder, *part, kind, (addFlags_ & ARC_ADD_RECURSE) != 0);
+  } else if (listed && !listed->empty()) {
+    started = addAhead_->StartListed(plan, std::move(*listed));
+  } else {
+    started = addAhead_->StartTree(plan, folder);
+  }
   if (!started) addAhead_.reset();
 }
 
@@ -240,9 +251,12 @@ ZoResult CArchive2::LeaveOut(const ZoChar* path, int32_t event) {
   return 0;
 }
 
-ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder) {
+ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder, uint32_t listed) {
   // Only regular files are opened: anything else could block the open or a read.
-  uint32_t attributes = plat::GetAttributes(path);
+  // Where the listing's attributes are the file's own, a walk does not ask again.
+  uint32_t attributes = plat::kListedAttributesExact && listed != ZO_INVALID_ATTRIBUTES
+                            ? listed
+                            : plat::GetAttributes(path);
   if (attributes != ZO_INVALID_ATTRIBUTES && (attributes & ZO_ATTR_DEVICE))
     return LeaveOut(path, ARC_EVENT_SKIPPED_SPECIAL);
   if (attributes != ZO_INVALID_ATTRIBUTES && IsFolderLink(attributes))
@@ -544,17 +558,14 @@ bool CArchive2::PrepareWholeFile(WriterWork& work, const arc::LocalEntryHeader& 
   return work.compressor && work.file.Reserve(size) && work.packed.Reserve(size);
 }
 
-ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work) {
-  const char* kStep = "CompressZipFile";
-  const size_t size = static_cast<size_t>(header.uncompressedSize);
-  uint8_t* const in = work.file.data();
-  uint32_t crcRead = 0;
-  // Read in blocks, with the progress and cancel poll of the streaming path.
-  for (size_t done = 0; done < size;) {
-    const size_t want = std::min(size - done, arc::kBlockSize);
+ZoResult CArchive2::ReadBlocks(plat::File& source, uint8_t* in, size_t length, uint32_t* crc) {
+  // Block by block, with the progress and cancel poll of the streaming path, so
+  // that every deflate path counts and polls the same way.
+  for (size_t done = 0; done < length;) {
+    const size_t want = std::min(length - done, arc::kBlockSize);
     size_t got = 0;
     if (!source.Read(in + done, want, &got) || got != want) {
-      ReportFailure(ARC_ERROR_READ, kStep);
+      ReportFailure(ARC_ERROR_READ, "CompressZipFile");
       return ARC_E_READ;
     }
     if (progress_) {
@@ -562,9 +573,19 @@ ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& 
       int32_t p = progress_->AddProgress64(got);
       if (p < 0) return p;
     }
-    crcRead = arc::Crc32(crcRead, in + done, got);
+    *crc = arc::Crc32(*crc, in + done, got);
     done += got;
   }
+  return 0;
+}
+
+ZoResult CArchive2::DeflateWholeFile(plat::File& source, arc::LocalEntryHeader& header, WriterWork& work) {
+  const char* kStep = "CompressZipFile";
+  const size_t size = static_cast<size_t>(header.uncompressedSize);
+  uint8_t* const in = work.file.data();
+  uint32_t crcRead = 0;
+  const ZoResult read = ReadBlocks(source, in, size, &crcRead);
+  if (read < 0) return read;
   // Room for one byte less than the file: 0 says the deflated form would not be
   // smaller, and the file's own bytes are stored.
   const size_t packed = libdeflate_deflate_compress(work.compressor, in, size, work.packed.data(), size - 1);
@@ -595,22 +616,8 @@ ZoResult CArchive2::DeflateFileChunks(plat::File& source, arc::LocalEntryHeader&
     uint8_t* const in = remaining > 0 ? chunks.InputBuffer() : nullptr;
     if (in) {
       const size_t length = static_cast<size_t>(std::min<uint64_t>(remaining, chunkSize));
-      // Read in blocks, with the progress and cancel poll of the other paths.
-      for (size_t done = 0; done < length;) {
-        const size_t want = std::min(length - done, arc::kBlockSize);
-        size_t got = 0;
-        if (!source.Read(in + done, want, &got) || got != want) {
-          ReportFailure(ARC_ERROR_READ, kStep);
-          return ARC_E_READ;
-        }
-        if (progress_) {
-          if (progress_->PollStatus() == ARC_E_CANCELLED) return ARC_E_CANCELLED;
-          int32_t p = progress_->AddProgress64(got);
-          if (p < 0) return p;
-        }
-        crcRead = arc::Crc32(crcRead, in + done, got);
-        done += got;
-      }
+      const ZoResult read = ReadBlocks(source, in, length, &crcRead);
+      if (read < 0) return read;
       remaining -= length;
       chunks.Submit(length, remaining == 0);
       continue;
@@ -974,7 +981,7 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
       result = AddDirectoryTree(child, baseFolder);
       if (result == kFolderLeftOut) result = 0;
     } else {
-      result = AddFile(child, baseFolder, nullptr);
+      result = AddFile(child, baseFolder, nullptr, entry.attributes);
     }
     if (result < 0) return result;
   }
@@ -1008,7 +1015,7 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     if (IsFolderLink(entry.attributes)) {
       result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
     } else {
-      result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr);
+      result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr, entry.attributes);
       if (result == kFolderLeftOut) result = 0;
     }
     if (result < 0) return result;
@@ -1020,10 +1027,28 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
 
 namespace {
 
+// The files a size walk lists for the read-ahead (MeasureAddEntry's `files`);
+// `complete` false once one could not be listed, and the list is then not used.
+struct FileCollector {
+  std::vector<arc::ListedFile>* files = nullptr;
+  bool complete = true;
+  void Add(const ZoChar* path, const plat::DirectoryEntry& entry) {
+    if (!files || !complete) return;
+    try {
+      files->push_back(arc::ListedFile{path, entry.size, entry.attributes});
+    } catch (const std::bad_alloc&) {
+      complete = false;
+    }
+  }
+};
+
 // Adds the files and folders below `folder` to size and count; links to folders
 // are not followed, as adding does not follow them.
-void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int depth) {
-  if (depth > 256) return;
+void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int depth, FileCollector* collector) {
+  if (depth > 256) {
+    collector->complete = false;
+    return;
+  }
   plat::DirectoryLister lister;
   if (!lister.Open(folder, u"*.*")) return;
   plat::DirectoryEntry entry;
@@ -1033,17 +1058,22 @@ void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int dept
     // Neither links to folders nor FIFOs, sockets and devices are added.
     if (IsFolderLink(entry.attributes) || (entry.attributes & ZO_ATTR_DEVICE)) continue;
     ++*count;
+    const bool joined = arc::JoinFolderAndName(folder, entry.name, child);
+    if (!joined) collector->complete = false;
     if (entry.attributes & ZO_ATTR_DIRECTORY) {
-      if (arc::JoinFolderAndName(folder, entry.name, child)) MeasureTree(child, size, count, depth + 1);
+      if (joined) MeasureTree(child, size, count, depth + 1, collector);
     } else {
       *size += entry.size;
+      if (joined) collector->Add(child, entry);
     }
   }
 }
 
 }  // namespace
 
-ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count) {
+ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count,
+                                    std::vector<arc::ListedFile>* files) {
+  if (files) files->clear();
   *size = 0;
   *count = 0;
   if (!path || !*path) {
@@ -1052,7 +1082,10 @@ ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t
   }
   if (plat::IsDirectory(path)) {
     *count = 1;
-    MeasureTree(path, size, count, 0);
+    FileCollector collector;
+    collector.files = files;
+    MeasureTree(path, size, count, 0, &collector);
+    if (files && !collector.complete) std::vector<arc::ListedFile>().swap(*files);
     return 0;
   }
   if (ZoDoesFileExist(path)) {
@@ -1080,7 +1113,8 @@ ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
     ++*count;
     if (isFolder) {
-      if (arc::JoinFolderAndName(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0);
+      FileCollector none;
+      if (arc::JoinFolderAndName(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0, &none);
     } else {
       *size += entry.size;
     }

@@ -42,6 +42,18 @@ struct DirectoryEntry {
 // Lists the entries of `folder` whose names match `pattern` (Windows wildcard
 // rules: '*' and '?', case-insensitive for ASCII, "*.*" and "*" match every name),
 // "." and ".." included when the system reports them, as FindFirstFileW does.
+//
+// kListedAttributesExact: whether an entry's `attributes` are exactly what
+// GetAttributes(folder + name) gives for a file (both come from the same lstat
+// on POSIX), so that a walker may use them instead of asking again by path.
+// On Windows the find data's bits are taken from the folder, which may lag
+// behind the file's own, so callers ask the file there.
+#ifdef _WIN32
+inline constexpr bool kListedAttributesExact = false;
+#else
+inline constexpr bool kListedAttributesExact = true;
+#endif
+
 class DirectoryLister {
  public:
   DirectoryLister() = default;

@@ -2,6 +2,7 @@
 #include "platform/directory.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -157,7 +158,9 @@ bool DirectoryLister::Next(DirectoryEntry* entry) {
     entry->lastWrite = 0;
     std::string full = s->folder + de->d_name;
     struct stat st;
-    if (lstat(full.c_str(), &st) == 0) {
+    // Relative to the open folder: the kernel looks up one name, not the whole
+    // path again (a tree of many small files is listed three times when added).
+    if (fstatat(dirfd(s->dir), de->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       entry->attributes = KindAttributes(full, st);
       if (S_ISREG(st.st_mode)) {
         entry->size = static_cast<uint64_t>(st.st_size);
