@@ -9,8 +9,9 @@
 //   module=    the program's own file
 //   temp=      each installer temp folder (ZoInstall_*) that exists right now
 //              in the system temp folder and still holds the package settings
-// Exit code 0, 3 when the record cannot be written. A GUI program, so that
-// starting it opens no console window.
+// Exit code 0, or the number in ORV_SETUP_EXIT when it is set (so that a run
+// can check the code it passes on); 3 when the record cannot be written. A GUI
+// program, so that starting it opens no console window.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -56,5 +57,7 @@ int main(int argc, char** argv) {
   std::FILE* file = std::fopen(recordPath, "wb");
   if (!file) return 3;
   const bool written = std::fwrite(record.data(), 1, record.size(), file) == record.size();
-  return std::fclose(file) == 0 && written ? 0 : 3;
+  if (std::fclose(file) != 0 || !written) return 3;
+  const char* exitCode = std::getenv("ORV_SETUP_EXIT");
+  return exitCode && *exitCode ? static_cast<int>(std::strtol(exitCode, nullptr, 10)) : 0;
 }
