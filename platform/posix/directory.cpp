@@ -38,12 +38,8 @@ bool CreatePrivateDirectory(const ZoChar* path) {
 
 bool IsPrivateDirectory(const ZoChar* path) {
   std::string native;
-  if (!ToNativePath(path, &native)) return false;
   struct stat st;
-  if (lstat(native.c_str(), &st) != 0) {
-    SetLastErrorFromErrnoAt(native);
-    return false;
-  }
+  if (!LstatPath(path, &native, &st)) return false;
   return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 

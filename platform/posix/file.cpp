@@ -32,6 +32,15 @@ bool ToNativePath(const ZoChar* path, std::string* out) {
   return true;
 }
 
+bool LstatPath(const ZoChar* path, std::string* native, struct stat* st) {
+  if (!ToNativePath(path, native)) return false;
+  if (lstat(native->c_str(), st) != 0) {
+    SetLastErrorFromErrnoAt(*native);
+    return false;
+  }
+  return true;
+}
+
 uint32_t ReturnPath(const std::u16string& text, ZoChar* out, uint32_t capacity) {
   if (text.size() + 1 > capacity) {
     if (out && capacity > 0) out[0] = 0;
@@ -348,12 +357,8 @@ uint32_t KindAttributes(const std::string& native, const struct stat& own) {
 
 uint32_t GetAttributes(const ZoChar* path) {
   std::string native;
-  if (!ToNativePath(path, &native)) return ZO_INVALID_ATTRIBUTES;
   struct stat st;
-  if (lstat(native.c_str(), &st) != 0) {
-    SetLastErrorFromErrnoAt(native);
-    return ZO_INVALID_ATTRIBUTES;
-  }
+  if (!LstatPath(path, &native, &st)) return ZO_INVALID_ATTRIBUTES;
   uint32_t attributes = KindAttributes(native, st);
   if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) attributes |= ZO_ATTR_READONLY;
   if (attributes == 0) attributes = ZO_ATTR_ARCHIVE;
@@ -362,12 +367,8 @@ uint32_t GetAttributes(const ZoChar* path) {
 
 bool SetAttributes(const ZoChar* path, uint32_t attributes) {
   std::string native;
-  if (!ToNativePath(path, &native)) return false;
   struct stat st;
-  if (lstat(native.c_str(), &st) != 0) {
-    SetLastErrorFromErrnoAt(native);
-    return false;
-  }
+  if (!LstatPath(path, &native, &st)) return false;
   if (S_ISLNK(st.st_mode)) return true;  // links carry no permissions of their own
   mode_t mode = st.st_mode & 07777;
   if (attributes & ZO_ATTR_READONLY) {

@@ -18,6 +18,10 @@ void SetLastErrorFromErrnoAt(const std::string& path);
 // kErrorInvalidName) for null.
 bool ToNativePath(const ZoChar* path, std::string* out);
 
+// ToNativePath, then lstat of the result into `st`; on failure the last error
+// is set as SetLastErrorFromErrnoAt sets it.
+bool LstatPath(const ZoChar* path, std::string* native, struct stat* st);
+
 // The attribute bits that say what `native` is, from its lstat result `own`:
 // ZO_ATTR_DIRECTORY for a folder; for a symbolic link ZO_ATTR_REPARSE_POINT and
 // what its target is (a folder: ZO_ATTR_DIRECTORY; missing: ZO_ATTR_DEVICE); and
