@@ -159,7 +159,10 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
       ReportFailure(ARC_ERROR_CREATE, step, full);
       return ARC_E_OPEN_FAILED;
     }
-    outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+    // The files the engine writes share only deletion: a forced exit (a second
+    // Ctrl-C) removes a half-written file by name while it is still open, on
+    // Windows too.
+    outFile_ = plat::File::Open(tempPath_, plat::Access::ReadWrite, plat::kShareDelete, plat::Disposition::CreateAlways);
     if (!outFile_) {
       if (progress_) {
         progress_->SetItemName(tempPath_);
@@ -188,7 +191,7 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
   auto dispatch = [&]() -> ZoResult {
     switch (mode) {
       case ARC_OPEN_CREATE: {
-        file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+        file_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareDelete, plat::Disposition::CreateAlways);
         if (!file_) {
           // The step text of a failed create is the path itself.
           if (progress_) {

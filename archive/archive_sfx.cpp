@@ -130,7 +130,8 @@ ZoResult CArchive2::CreateSEA(const ZoChar* outputPath, const ZoChar* stubPath, 
     return ARC_E_OPEN_FAILED;
   }
   outIsFile_ = false;
-  outFile_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareNone, plat::Disposition::CreateAlways);
+  // Delete sharing, as for every file the engine writes (see createTemp in Open).
+  outFile_ = plat::File::Open(full, plat::Access::ReadWrite, plat::kShareDelete, plat::Disposition::CreateAlways);
   if (!outFile_) {
     ReportFailure(ARC_ERROR_CREATE, kStep);
     return ARC_E_OPEN_FAILED;

@@ -14,7 +14,8 @@
 # --quick: a 40 MB tree, 20,000 small files and 3 rounds instead of 180 MB,
 # 100,000 and 5. ORV_BENCH_ROUNDS overrides the rounds; ORV_BENCH_OUT=DIR puts
 # the extracted files in DIR (a disk) instead of memory; ORV_BENCH_CORPORA="big"
-# (any of real, small, big) runs only those corpora.
+# (any of real, small, big) runs only those corpora; ORV_BENCH_LEVEL=9 compresses
+# at level 9 instead of 6 (7z at -mx=9 instead of -mx=5).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_arg="" quick=0
@@ -106,29 +107,33 @@ done
 for c in "${corpora[@]}"; do
   echo "corpus $c: $(($(du -sb "$work/$c/tree" | cut -f1) / 1000000)) MB in $(find "$work/$c/tree" -type f | wc -l) files"
 done
-echo "machine: $(nproc) processors, load average $(cut -d' ' -f1-3 /proc/loadavg), $rounds rounds"
+echo "machine: $(nproc) processors, load average $(cut -d' ' -f1-3 /proc/loadavg), $rounds rounds, level ${ORV_BENCH_LEVEL:-6}"
 
 # --- The tools ----------------------------------------------------------------
 
 # Each tool has a create and an extract command, run by bash -c inside the
 # corpus folder (the files are below "tree"); $A is the archive, $O the output folder.
 declare -A create extract suffix needs
-create[ach]='"$ACH" create "$A" -6 tree'
+level=${ORV_BENCH_LEVEL:-6}
+[[ $level =~ ^[1-9]$ ]] || { echo "ORV_BENCH_LEVEL must be 1 to 9" >&2; exit 1; }
+sevenzip_level=$([[ $level == 6 ]] && echo 5 || echo "$level")
+create[ach]='"$ACH" create "$A" -'$level' tree'
 extract[ach]='"$ACH" extract "$A" -o "$O"'
 suffix[ach]=ach needs[ach]=""
-create[zip]='zip -q -r -6 "$A" tree'
+create[zip]='zip -q -r -'$level' "$A" tree'
 extract[zip]='unzip -q "$A" -d "$O"'
 suffix[zip]=zip needs[zip]="zip unzip"
-create[bsdtar]='bsdtar --format zip --options zip:compression-level=6 -cf "$A" tree'
+create[bsdtar]='bsdtar --format zip --options zip:compression-level='$level' -cf "$A" tree'
 extract[bsdtar]='mkdir -p "$O" && bsdtar -xf "$A" -C "$O"'
 suffix[bsdtar]=zip needs[bsdtar]=bsdtar
-create[7z]='7z a -tzip -mx=5 "$A" tree'
+create[7z]='7z a -tzip -mx='$sevenzip_level' "$A" tree'
 extract[7z]='7z x -y -o"$O" "$A"'
 suffix[7z]=zip needs[7z]=7z
-create[pigz]='tar -cf - tree | pigz -6 >"$A"'
+create[pigz]='tar -cf - tree | pigz -'$level' >"$A"'
 extract[pigz]='mkdir -p "$O" && pigz -dc "$A" | tar -xf - -C "$O"'
 suffix[pigz]=tgz needs[pigz]="tar pigz"
-declare -A label=([ach]="ach -6" [zip]="zip -6 / unzip" [bsdtar]="bsdtar zip" [7z]="7z -tzip -mx=5" [pigz]="tar + pigz -6")
+declare -A label=([ach]="ach -$level" [zip]="zip -$level / unzip" [bsdtar]="bsdtar zip" [7z]="7z -tzip -mx=$sevenzip_level"
+  [pigz]="tar + pigz -$level")
 
 others=()
 for tool in zip bsdtar 7z pigz; do

@@ -1,7 +1,10 @@
-// Rewrites stopped from outside: a file-size limit the system enforces
-// (RLIMIT_FSIZE) and a process killed in the middle of the copy. Both run the
-// rewrite in a forked child, so they exist on POSIX only and skip on Windows.
+// Writes stopped from outside: a file-size limit the system enforces
+// (RLIMIT_FSIZE) and a process killed in the middle of the copy, both run in a
+// forked child (POSIX only, skipped on Windows), and the file being written
+// deleted by name (both systems).
 #include <functional>
+#include <string>
+#include <utility>
 
 #include "platform/child.h"
 #include "platform/directory.h"
@@ -82,6 +85,63 @@ TEST_F(WriterInterrupted, KilledAppendAndDeleteLeaveTheArchiveIntact) {
     ASSERT_EQ(ChildEnd::Killed, end);
     EXPECT_EQ(original, ReadAll(archive));
     plat::DeleteFile((dir / "~keep.ach").c_str());
+  }
+}
+
+// Deletes `victim` by name the first time the engine reports progress, while
+// the engine still holds it open for writing (what a forced exit does).
+class DeletingProgress : public CZoArchiveProgress {
+ public:
+  explicit DeletingProgress(std::u16string victim) : victim_(std::move(victim)) {}
+  int32_t AddProgress(uint32_t low, int32_t high) override {
+    CZoArchiveProgress::AddProgress(low, high);
+    if (!tried) {
+      tried = true;
+      deleted = plat::DeleteFile(victim_.c_str());
+    }
+    return 0;
+  }
+  bool tried = false;
+  bool deleted = false;
+
+ private:
+  std::u16string victim_;
+};
+
+// Every file the engine writes can be deleted by name while it is being
+// written (on Windows this needs delete sharing), and losing it never costs
+// the archive that was there: a rewrite whose temporary file is gone keeps it.
+TEST_F(WriterInterrupted, AFileBeingWrittenCanBeDeletedAndTheOriginalStays) {
+  const std::u16string stub = dir / "stub.exe";
+  ASSERT_TRUE(ScratchFolder::WriteFile(stub, std::string(1 << 20, 'S')));
+  const struct {
+    const char* what;
+    std::u16string victim;
+  } cases[] = {
+      {"create", dir / "new.ach"},
+      {"append", dir / "~keep.ach"},
+      {"self-extracting", dir / "setup.exe"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeletingProgress progress(c.victim);
+    CArchive2 a;
+    const std::string what = c.what;
+    if (what == "create") {
+      ASSERT_EQ(0, a.Open(c.victim.c_str(), ARC_OPEN_CREATE, &progress));
+      a.AddEntryToArchive(large.c_str(), ARC_COMPRESSION_NONE, 0, 0, nullptr);
+    } else if (what == "append") {
+      ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_APPEND, &progress));
+      a.AddEntryToArchive(large.c_str(), ARC_COMPRESSION_NONE, 0, 0, nullptr);
+    } else {
+      ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_SEA, &progress));
+      a.CreateSEA(c.victim.c_str(), stub.c_str(), 0);
+    }
+    a.Close();
+    EXPECT_TRUE(progress.tried);
+    EXPECT_TRUE(progress.deleted) << "the file being written could not be deleted by name";
+    EXPECT_FALSE(plat::Exists(c.victim.c_str()));
+    EXPECT_EQ(original, ReadAll(archive));
   }
 }
 
