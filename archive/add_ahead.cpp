@@ -34,8 +34,26 @@ enum class JobState { kQueued, kWorking, kDone };
 
 constexpr size_t kWriterBatch = 8;
 
+// A folder that workers open files in by name (plat::Folder), shared by the
+// jobs of its files; `open` counts the ones alive.
+struct OpenFolder {
+  plat::Folder folder;
+  std::atomic<int>* open = nullptr;
+  OpenFolder(plat::Folder f, std::atomic<int>* counter) : folder(std::move(f)), open(counter) { ++*open; }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  ~OpenFolder() { --*open; }
+};
+
+// At most this many folders stay open for the jobs queued ahead (a tree of one
+// file per folder would otherwise hold up to kJobsAhead descriptors); past it a
+// job's file is opened by its whole path.
+constexpr int kFoldersOpen = 8;
+
 struct Job {
   std::u16string path;
+  std::shared_ptr<const OpenFolder> folder;  // the path's folder, or null
+  size_t nameAt = 0;                         // where the name starts in `path`
   uint64_t sizeHint = 0;  // the lister's size: the memory a claim reserves
   uint32_t attributes = 0;  // the lister's attributes
   JobState state = JobState::kQueued;
@@ -114,6 +132,10 @@ struct AddAhead::State {
   bool scoutDone = false;
   std::vector<std::unique_ptr<plat::Thread>> threads;
   std::vector<ListedFile> listed;  // StartListed: the scout's files, in walk order
+  // The scout's folder: the one of the last path pushed, with its text.
+  std::shared_ptr<const OpenFolder> folder;
+  std::u16string folderPath;
+  std::atomic<int> foldersOpen{0};
 
   // ---- scout ----
   // False once stopped.
@@ -140,6 +162,8 @@ struct AddAhead::State {
     } catch (const std::bad_alloc&) {
       return true;  // the writer does this one itself
     }
+    job->nameAt = static_cast<size_t>(name - path.c_str());
+    job->folder = FolderOf(path, job->nameAt);
     job->path = std::move(path);
     job->sizeHint = sizeHint;
     job->attributes = attributes;
@@ -158,6 +182,28 @@ struct AddAhead::State {
     if (idleWorkers) workerWake.notify_one();
     if (writerWaits) writerWake.notify_one();
     return true;
+  }
+
+  // The open folder of the path whose name starts at `nameAt`: the last one
+  // when the folder is the same, else a newly opened one; null when the path has
+  // no folder part, too many are open or it cannot be opened (the worker then
+  // opens the whole path).
+  std::shared_ptr<const OpenFolder> FolderOf(const std::u16string& path, size_t nameAt) {
+    if (nameAt == 0) return nullptr;
+    const plat::StringView16 part(path.data(), nameAt);
+    if (folder && plat::StringView16(folderPath) == part) return folder;
+    folder.reset();
+    folderPath.clear();
+    if (foldersOpen.load() >= kFoldersOpen) return nullptr;
+    try {
+      folderPath.assign(path, 0, nameAt);
+      plat::Folder opened = plat::Folder::Open(folderPath.c_str());
+      if (opened) folder = std::make_shared<const OpenFolder>(std::move(opened), &foldersOpen);
+    } catch (const std::bad_alloc&) {
+      folder.reset();
+    }
+    if (!folder) folderPath.clear();
+    return folder;
   }
 
   bool WalkTree(const ZoChar* folder, int depth) {
@@ -210,6 +256,7 @@ struct AddAhead::State {
   }
 
   void ScoutDone() {
+    folder.reset();  // the queued jobs keep theirs
     std::lock_guard<std::mutex> lock(m);
     scoutDone = true;
     writerWake.notify_one();
@@ -242,7 +289,8 @@ struct AddAhead::State {
       // A file larger than the whole buffer is streamed by the writer, never read ahead.
       const bool usable =
           job->sizeHint <= WholeBufferLimit() &&
-          Prepare(job->path.c_str(), job->attributes, &job->result, &buffers);
+          Prepare(*job, &job->result, &buffers);
+      job->folder.reset();  // the folder may close once its files are read
       std::lock_guard<std::mutex> lock(m);
       held -= job->held;
       job->held = 0;
@@ -263,12 +311,22 @@ struct AddAhead::State {
   // by path here. The open file's own status (one call) gives the size, the
   // times and the permission bits, and a file that turned into something else
   // since it was listed is left to the writer unread.
-  bool Prepare(const ZoChar* path, uint32_t attributes, PreparedFile* out, WorkerBuffers* buffers) {
+  bool Prepare(const Job& job, PreparedFile* out, WorkerBuffers* buffers) {
     using Outcome = PreparedFile::Outcome;
+    const uint32_t attributes = job.attributes;
     // Only regular files are opened: anything else could block the open or a read.
     if (attributes == ZO_INVALID_ATTRIBUTES || (attributes & (ZO_ATTR_DEVICE | ZO_ATTR_DIRECTORY))) return false;
-    plat::File source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
-                                         plat::Disposition::OpenExisting);
+    const ZoChar* path = job.path.c_str();
+    plat::File source;
+    if (job.folder) {
+      // By name in its open folder. Whatever fails here is left to the writer,
+      // which opens the whole path and reports its own failure.
+      source = job.folder->folder.OpenToRead(path + job.nameAt, path);
+      if (!source) return false;
+    } else {
+      source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
+                                plat::Disposition::OpenExisting);
+    }
     if (!source) {
       out->outcome = Outcome::kOpenFailed;
       return true;
