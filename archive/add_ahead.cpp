@@ -34,8 +34,26 @@ enum class JobState { kQueued, kWorking, kDone };
 
 constexpr size_t kWriterBatch = 8;
 
+// A folder that workers open files in by name (plat::Folder), shared by the
+// jobs of its files; `open` counts the ones alive.
+struct OpenFolder {
+  plat::Folder folder;
+  std::atomic<int>* open = nullptr;
+  OpenFolder(plat::Folder f, std::atomic<int>* counter) : folder(std::move(f)), open(counter) { ++*open; }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  ~OpenFolder() { --*open; }
+};
+
+// At most this many folders stay open for the jobs queued ahead (a tree of one
+// file per folder would otherwise hold up to kJobsAhead descriptors); past it a
+// job's file is opened by its whole path.
+constexpr int kFoldersOpen = 8;
+
 struct Job {
   std::u16string path;
+  std::shared_ptr<const OpenFolder> folder;  // the path's folder, or null
+  size_t nameAt = 0;                         // where the name starts in `path`
   uint64_t sizeHint = 0;  // the lister's size: the memory a claim reserves
   uint32_t attributes = 0;  // the lister's attributes
   JobState state = JobState::kQueued;
@@ -60,11 +78,29 @@ size_t CostOf(uint64_t size, uint32_t compression) {
   return compression == ARC_COMPRESSION_ZIP ? 2 * bytes : bytes;
 }
 
-// The bytes a prepared file keeps until it is written (see Prepare).
+// Files up to this size are read and deflated in the worker's own buffers, and
+// what is written is then copied to a block of its exact size.
+constexpr size_t kScratchLimit = kBlockSize;
+
+// A worker's buffers for small files and its compressor, kept from file to file.
+struct WorkerBuffers {
+  GrowBuffer in;      // the file's bytes
+  GrowBuffer packed;  // their deflated form
+  libdeflate_compressor* compressor = nullptr;
+  WorkerBuffers() = default;
+  WorkerBuffers(const WorkerBuffers&) = delete;
+  WorkerBuffers& operator=(const WorkerBuffers&) = delete;
+  ~WorkerBuffers() { libdeflate_free_compressor(compressor); }
+};
+
+// The bytes a prepared file keeps until it is written (see Prepare): a small
+// file's block of exact size, a larger one's buffer, shrunk to the deflated form
+// when that is much smaller.
 size_t HeldBy(const PreparedFile& file) {
   const size_t size = static_cast<size_t>(file.size);
   if (file.outcome != PreparedFile::Outcome::kReady) return size;
-  return size >= (size_t{64} << 10) && file.length < size - size / 4 ? file.length : size;
+  if (size <= kScratchLimit) return file.length;
+  return file.length < size - size / 4 ? file.length : size;
 }
 
 bool StatusStopsWaiting(const std::atomic<int32_t>* status) {
@@ -96,6 +132,10 @@ struct AddAhead::State {
   bool scoutDone = false;
   std::vector<std::unique_ptr<plat::Thread>> threads;
   std::vector<ListedFile> listed;  // StartListed: the scout's files, in walk order
+  // The scout's folder: the one of the last path pushed, with its text.
+  std::shared_ptr<const OpenFolder> folder;
+  std::u16string folderPath;
+  std::atomic<int> foldersOpen{0};
 
   // ---- scout ----
   // False once stopped.
@@ -122,6 +162,8 @@ struct AddAhead::State {
     } catch (const std::bad_alloc&) {
       return true;  // the writer does this one itself
     }
+    job->nameAt = static_cast<size_t>(name - path.c_str());
+    job->folder = FolderOf(path, job->nameAt);
     job->path = std::move(path);
     job->sizeHint = sizeHint;
     job->attributes = attributes;
@@ -140,6 +182,28 @@ struct AddAhead::State {
     if (idleWorkers) workerWake.notify_one();
     if (writerWaits) writerWake.notify_one();
     return true;
+  }
+
+  // The open folder of the path whose name starts at `nameAt`: the last one
+  // when the folder is the same, else a newly opened one; null when the path has
+  // no folder part, too many are open or it cannot be opened (the worker then
+  // opens the whole path).
+  std::shared_ptr<const OpenFolder> FolderOf(const std::u16string& path, size_t nameAt) {
+    if (nameAt == 0) return nullptr;
+    const plat::StringView16 part(path.data(), nameAt);
+    if (folder && plat::StringView16(folderPath) == part) return folder;
+    folder.reset();
+    folderPath.clear();
+    if (foldersOpen.load() >= kFoldersOpen) return nullptr;
+    try {
+      folderPath.assign(path, 0, nameAt);
+      plat::Folder opened = plat::Folder::Open(folderPath.c_str());
+      if (opened) folder = std::make_shared<const OpenFolder>(std::move(opened), &foldersOpen);
+    } catch (const std::bad_alloc&) {
+      folder.reset();
+    }
+    if (!folder) folderPath.clear();
+    return folder;
   }
 
   bool WalkTree(const ZoChar* folder, int depth) {
@@ -192,6 +256,7 @@ struct AddAhead::State {
   }
 
   void ScoutDone() {
+    folder.reset();  // the queued jobs keep theirs
     std::lock_guard<std::mutex> lock(m);
     scoutDone = true;
     writerWake.notify_one();
@@ -205,7 +270,7 @@ struct AddAhead::State {
   }
 
   void Work() {
-    libdeflate_compressor* compressor = nullptr;
+    WorkerBuffers buffers;
     for (;;) {
       std::shared_ptr<Job> job;
       {
@@ -224,7 +289,8 @@ struct AddAhead::State {
       // A file larger than the whole buffer is streamed by the writer, never read ahead.
       const bool usable =
           job->sizeHint <= WholeBufferLimit() &&
-          Prepare(job->path.c_str(), job->attributes, &job->result, &compressor);
+          Prepare(*job, &job->result, &buffers);
+      job->folder.reset();  // the folder may close once its files are read
       std::lock_guard<std::mutex> lock(m);
       held -= job->held;
       job->held = 0;
@@ -237,7 +303,6 @@ struct AddAhead::State {
       if (job->abandoned) job->result = PreparedFile();
       if (writerWaits && WriterHasEnough()) writerWake.notify_one();
     }
-    libdeflate_free_compressor(compressor);
   }
 
   // Reads and compresses one file as the writer's data step would. False when
@@ -246,12 +311,22 @@ struct AddAhead::State {
   // by path here. The open file's own status (one call) gives the size, the
   // times and the permission bits, and a file that turned into something else
   // since it was listed is left to the writer unread.
-  bool Prepare(const ZoChar* path, uint32_t attributes, PreparedFile* out, libdeflate_compressor** compressor) {
+  bool Prepare(const Job& job, PreparedFile* out, WorkerBuffers* buffers) {
     using Outcome = PreparedFile::Outcome;
+    const uint32_t attributes = job.attributes;
     // Only regular files are opened: anything else could block the open or a read.
     if (attributes == ZO_INVALID_ATTRIBUTES || (attributes & (ZO_ATTR_DEVICE | ZO_ATTR_DIRECTORY))) return false;
-    plat::File source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
-                                         plat::Disposition::OpenExisting);
+    const ZoChar* path = job.path.c_str();
+    plat::File source;
+    if (job.folder) {
+      // By name in its open folder. Whatever fails here is left to the writer,
+      // which opens the whole path and reports its own failure.
+      source = job.folder->folder.OpenToRead(path + job.nameAt, path);
+      if (!source) return false;
+    } else {
+      source = plat::File::Open(path, plat::Access::Read, plat::kShareRead | plat::kShareWrite,
+                                plat::Disposition::OpenExisting);
+    }
     if (!source) {
       out->outcome = Outcome::kOpenFailed;
       return true;
@@ -267,19 +342,31 @@ struct AddAhead::State {
     out->lastWrite = status.times.lastWrite;
     if (out->size > WholeBufferLimit()) return false;
     const size_t size = static_cast<size_t>(out->size);
-    std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[size ? size : 1]);
-    if (!in) return false;
+    // A small file is read and deflated in the worker's own buffers, and only
+    // what is written goes to a block of its own size: no fresh pair of buffers
+    // per file. A larger one is read into the buffer that is handed over.
+    const bool small = size <= kScratchLimit;
+    std::unique_ptr<uint8_t[]> own;
+    if (!small) own.reset(new (std::nothrow) uint8_t[size]);
+    if (small ? !buffers->in.Reserve(kScratchLimit) : !own) return false;
+    uint8_t* const in = small ? buffers->in.data() : own.get();
+    // The first `length` bytes of `from` in a block of their own (at least one byte).
+    auto handOver = [](const uint8_t* from, size_t length) {
+      std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[length ? length : 1]);
+      if (copy && length) std::copy(from, from + length, copy.get());
+      return copy;
+    };
     uint32_t crc = 0;
     for (size_t done = 0; done < size;) {
       const size_t want = std::min(size - done, kBlockSize);
       size_t got = 0;
-      if (!source.Read(in.get() + done, want, &got) || got != want) {
+      if (!source.Read(in + done, want, &got) || got != want) {
         out->outcome = Outcome::kReadFailed;
         out->readBefore = done;
-        out->data = std::move(in);
-        return true;
+        out->data = small ? handOver(in, done) : std::move(own);
+        return out->data != nullptr;
       }
-      crc = Crc32(crc, in.get() + done, got);
+      crc = Crc32(crc, in + done, got);
       done += got;
       if (IsStopped()) return false;
     }
@@ -289,34 +376,36 @@ struct AddAhead::State {
     out->length = size;
     if (plan.compression == ARC_COMPRESSION_ZIP && size > 0) {
       const int level = static_cast<int>(plan.level);
-      if (!*compressor) *compressor = libdeflate_alloc_compressor(level);
-      if (!*compressor) return false;
-      std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[size]);
-      if (!packed) return false;
+      if (!buffers->compressor) buffers->compressor = libdeflate_alloc_compressor(level);
+      if (!buffers->compressor) return false;
+      std::unique_ptr<uint8_t[]> packedOwn;
+      if (!small) packedOwn.reset(new (std::nothrow) uint8_t[size]);
+      if (small ? !buffers->packed.Reserve(kScratchLimit) : !packedOwn) return false;
+      uint8_t* const packed = small ? buffers->packed.data() : packedOwn.get();
       // Room for one byte less than the file: 0 says the deflated form would not
       // be smaller, and the file's own bytes are stored.
-      const size_t length = libdeflate_deflate_compress(*compressor, in.get(), size, packed.get(), size - 1);
+      const size_t length = libdeflate_deflate_compress(buffers->compressor, in, size, packed, size - 1);
       if (length) {
         out->compressionType = ARC_COMPRESSION_ZIP;
         out->length = length;
-        out->crcCompressed = Crc32(0, packed.get(), length);
-        in = std::move(packed);
+        out->crcCompressed = Crc32(0, packed, length);
+        if (small) {
+          out->data = handOver(packed, length);
+          return out->data != nullptr;
+        }
+        own = std::move(packedOwn);
         // Held until written: a deflated form much smaller than its buffer moves
-        // to one of its own size, so that more files fit under the cap (not
-        // worth a copy for small files).
-        if (size >= (size_t{64} << 10) && length < size - size / 4) {
-          std::unique_ptr<uint8_t[]> exact(new (std::nothrow) uint8_t[length]);
-          if (exact) {
-            std::copy(in.get(), in.get() + length, exact.get());
-            in = std::move(exact);
-          }
+        // to one of its own size, so that more files fit under the cap.
+        if (length < size - size / 4) {
+          std::unique_ptr<uint8_t[]> exact = handOver(own.get(), length);
+          if (exact) own = std::move(exact);
         }
       }
     } else if (plan.compression == ARC_COMPRESSION_ZIP) {
       out->compressionType = ARC_COMPRESSION_ZIP;  // an empty file: no stream, sizes and CRCs 0
     }
-    out->data = std::move(in);
-    return true;
+    out->data = small ? handOver(in, out->length) : std::move(own);
+    return out->data != nullptr;
   }
 
   // Whether to wake the waiting writer: the front job is done, and either

@@ -18,7 +18,10 @@
 // the prepared jobs not yet written) stay under kHeldAheadCap, except that the
 // job the writer needs next may always run: at most kHeldAheadCap plus twice
 // the whole-buffer limit (reckoned with the sizes the listing gave). At most
-// kJobsAhead paths are queued ahead.
+// kJobsAhead paths are queued ahead. Besides, each worker keeps two buffers of
+// 256 KiB in which it reads and deflates files up to that size (a prepared
+// small file holds only a block of the size written), and the queued jobs keep
+// at most 8 folders open, in which workers open their files by name.
 #pragma once
 #include <atomic>
 #include <cstddef>

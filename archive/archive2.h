@@ -36,6 +36,7 @@
 #include "archive/archive_format.h"
 #include "archive/archive_progress.h"
 #include "archive/pe_certificate.h"
+#include "archive/record_writer.h"
 #include "platform/file.h"
 #include "platform/results.h"
 #include "platform/types.h"
@@ -314,7 +315,7 @@ class CArchive2 {
   // header announced, fill compressedSize and both CRCs into `header`.
   ZoResult StoreFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName);
   ZoResult DeflateFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName);
-  // Lists one written entry in entryList_ and counts it.
+  // Lists one written entry in entryRecords_ and counts it.
   ZoResult AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset, const std::u16string& name);
   // Size and count of what AddEntryToArchive(path, ..., flags) would add.
   // For a folder, `files` (when given) receives its tree's files in the order
@@ -421,7 +422,8 @@ class CArchive2 {
   plat::File file_;                  // the archive (create mode: the new file)
   plat::File outFile_;               // the file being written (temp file of a rewrite)
   bool outIsFile_ = false;           // read and create modes: outFile is `file_` itself
-  ZoList* entryList_ = nullptr;      // the writers' per-entry records (create/append/delete)
+  ZoList* entryList_ = nullptr;      // delete mode: one arc::DeleteMark per central entry
+  arc::EntryRecords entryRecords_;   // create and append mode: the entries written
   uint64_t writePos_ = 0;            // bytes written to outFile after the base
   CZoArchiveProgress* progress_ = nullptr;
   uint32_t mode_ = 0;                // 0 also stands for "not open"

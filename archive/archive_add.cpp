@@ -399,13 +399,11 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
 
 ZoResult CArchive2::AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset,
                                       const std::u16string& name) {
-  if (!entryList_) return E_OUTOFMEMORY;
-  arc::ArchiveEntryRecord record = {};
-  header.Encode(record.header);
-  record.localOffset = localOffset;
-  plat::CopyTruncated(record.name, arc::kNameCapacity, name);
-  ZoResult r = ZoList_AllocAndInsertItem(entryList_, &record, static_cast<int>(sizeof(record)), -1, nullptr);
-  if (r < 0) return r;
+  arc::ArchiveEntryRecord* record = entryRecords_.Append();
+  if (!record) return E_OUTOFMEMORY;
+  header.Encode(record->header);
+  record->localOffset = localOffset;
+  plat::CopyTruncated(record->name, arc::kNameCapacity, name);
   ++entriesWritten_;
   return 0;
 }

@@ -120,8 +120,10 @@ ZoResult CArchive2::OpenWithWriter(const ZoChar* path, uint32_t mode, CZoArchive
       ZoList_Destroy(entryList_);
       entryList_ = nullptr;
     }
-    // Grown 1,024 slots at a time: a tree of 100,000 files moves the slot array
-    // about a hundred times, not six thousand.
+    entryRecords_.Release();
+    if (mode_ != ARC_OPEN_DELETE) return entryRecords_.Reset();
+    // Grown 1,024 slots at a time: a folder of 100,000 entries moves the slot
+    // array about a hundred times, not six thousand.
     return ZoList_CreateExZ(&entryList_, static_cast<int>(sizeof(void*)), 16, 1024, ZO_LIST_OWNED);
   };
 
@@ -335,6 +337,7 @@ ZoResult CArchive2::Close() {
     ZoList_Destroy(entryList_);
     entryList_ = nullptr;
   }
+  entryRecords_.Release();
   directory_.clear();
   directory_.shrink_to_fit();
   volumeSizes_.clear();

@@ -38,10 +38,10 @@ ZoResult CArchive2::CopyKeptEntries() {
   }
   std::unordered_set<std::u16string> added;
   try {
-    added.reserve(static_cast<size_t>(ZoList_Count(entryList_)) * 2);
-    for (int i = 0; i < ZoList_Count(entryList_); ++i) {
-      auto* record = static_cast<const arc::ArchiveEntryRecord*>(ZoList_ItemAt(entryList_, i));
-      added.insert(arc::FoldName(record->name, plat::BoundedLength(record->name, arc::kNameCapacity)));
+    added.reserve(entryRecords_.Count() * 2);
+    for (size_t i = 0; i < entryRecords_.Count(); ++i) {
+      const arc::ArchiveEntryRecord& record = entryRecords_.At(i);
+      added.insert(arc::FoldName(record.name, plat::BoundedLength(record.name, arc::kNameCapacity)));
     }
   } catch (const std::bad_alloc&) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
@@ -102,18 +102,18 @@ ZoResult CArchive2::AddCentralDirectory() {
   existingNamesFolded_.clear();  // the replace questions are over
   existingNamesFolded_.shrink_to_fit();
   writerWork_.reset();  // and so are the data steps
-  if (!entryList_) {
+  if (!entryRecords_.Ready()) {
     ReportFailure(ARC_ERROR_MEMORY, kStep);
     return E_OUTOFMEMORY;
   }
   // A damaged directory counts as holding entries even when the walk found none, so
   // that the copy refuses it instead of dropping every old entry.
-  if (mode_ == ARC_OPEN_APPEND && (!directory_.empty() || directoryDamaged_) && ZoList_Count(entryList_) > 0) {
+  if (mode_ == ARC_OPEN_APPEND && (!directory_.empty() || directoryDamaged_) && entryRecords_.Count() > 0) {
     ZoResult r = CopyKeptEntries();
     if (r < 0) return r;
   }
   const uint64_t start = writePos_;
-  if (ZoList_Count(entryList_) > 0) modified_ = 1;
+  if (entryRecords_.Count() > 0) modified_ = 1;
 
   // Entries are encoded into one block buffer and written a block at a time.
   std::vector<uint8_t> block;
@@ -130,8 +130,8 @@ ZoResult CArchive2::AddCentralDirectory() {
     block.clear();
     return ok;
   };
-  for (int i = 0; i < ZoList_Count(entryList_); ++i) {
-    auto* record = static_cast<const arc::ArchiveEntryRecord*>(ZoList_ItemAt(entryList_, i));
+  for (size_t i = 0; i < entryRecords_.Count(); ++i) {
+    const arc::ArchiveEntryRecord* record = &entryRecords_.At(i);
     arc::LocalEntryHeader header = arc::LocalEntryHeader::Decode(record->header);
     arc::CentralDirectoryEntry entry = arc::CentralFromLocal(header, record->localOffset);
     const size_t size = arc::kCentralEntrySize + 2ull * entry.nameLength;

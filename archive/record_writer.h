@@ -1,5 +1,5 @@
-// The writers' side of the records: the per-entry records the writers keep in
-// CArchive2::entryList_, and the routines that put a record with its strings on
+// The writers' side of the records: the per-entry records the writers keep
+// (EntryRecords), and the routines that put a record with its strings on
 // disk. Fixed parts are encoded field by field by archive_format.h's codecs;
 // strings go out as UTF-16LE without terminator. Nothing here knows an archive
 // object, so the stub (which only reads) never links it.
@@ -12,11 +12,12 @@
 #include "platform/file.h"
 #include "platform/text.h"
 #include "platform/types.h"
+#include "runtime/zo_list.h"
 
 namespace arc {
 
-// One entry written (or kept) since Open in create and append mode. The list owns
-// a copy of each; items stand in the order their local records were written.
+// One entry written (or kept) since Open in create and append mode, kept in
+// EntryRecords in the order the local records were written.
 struct ArchiveEntryRecord {
   uint8_t header[kLocalHeaderSize];  // the local header exactly as finally written
   uint64_t localOffset;              // of the local record, relative to the base
@@ -25,6 +26,53 @@ struct ArchiveEntryRecord {
 // A written entry has no comment (commentLength stays 0), so the record keeps
 // none: 592 bytes an entry, 59 MB for 100,000 entries.
 static_assert(sizeof(ArchiveEntryRecord) == 592, "one 592-byte record per entry");
+
+// The records of the entries written since Open, by value in blocks of
+// kPerBlock records, one item of an owned list per block: an entry costs no
+// allocation or registry insert of its own, and the block it lands in comes
+// zeroed. The list's own growth is a block pointer per 256 entries.
+class EntryRecords {
+ public:
+  static constexpr int kPerBlock = 256;
+
+  EntryRecords() = default;
+  ~EntryRecords() { Release(); }
+  EntryRecords(const EntryRecords&) = delete;
+  EntryRecords& operator=(const EntryRecords&) = delete;
+
+  // Starts empty; E_OUTOFMEMORY leaves no list (Ready() false).
+  ZoResult Reset() {
+    Release();
+    return ZoList_CreateExZ(&blocks_, static_cast<int>(sizeof(void*)), 16, 64, ZO_LIST_OWNED);
+  }
+  void Release() {
+    if (blocks_) ZoList_Destroy(blocks_);
+    blocks_ = nullptr;
+    count_ = 0;
+  }
+  bool Ready() const { return blocks_ != nullptr; }
+  size_t Count() const { return count_; }
+  // Record i < Count().
+  const ArchiveEntryRecord& At(size_t i) const {
+    const auto* block = static_cast<const ArchiveEntryRecord*>(ZoList_ItemAt(blocks_, static_cast<int>(i / kPerBlock)));
+    return block[i % kPerBlock];
+  }
+  // The next record, zeroed, counted as written; null when no list or short of memory.
+  ArchiveEntryRecord* Append() {
+    if (!blocks_ || count_ >= static_cast<size_t>(INT32_MAX)) return nullptr;
+    const size_t slot = count_ % kPerBlock;
+    if (slot == 0 && ZoList_AllocAndInsertItem(blocks_, nullptr, static_cast<int>(kPerBlock * sizeof(ArchiveEntryRecord)),
+                                               -1, nullptr) < 0)
+      return nullptr;
+    auto* block = static_cast<ArchiveEntryRecord*>(ZoList_ItemAt(blocks_, ZoList_Count(blocks_) - 1));
+    ++count_;
+    return block + slot;
+  }
+
+ private:
+  ZoList* blocks_ = nullptr;
+  size_t count_ = 0;
+};
 
 // One per central entry in delete mode, in directory order.
 struct DeleteMark {

@@ -95,9 +95,40 @@ class File {
   intptr_t NativeHandle() const { return handle_; }
 
  private:
+  friend class Folder;
   static constexpr intptr_t kInvalid = -1;
   explicit File(intptr_t handle) : handle_(handle) {}
   intptr_t handle_ = kInvalid;
+};
+
+// An open folder whose files are opened by their names in it (OpenToRead): the
+// system looks up one name per file instead of every folder of the whole path
+// again, which on a tree of many small files is a good part of the open. On
+// Windows the folder is not opened; OpenToRead opens the whole path there.
+class Folder {
+ public:
+  Folder() = default;
+  Folder(Folder&& other) noexcept;
+  Folder& operator=(Folder&& other) noexcept;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  ~Folder();
+
+  // Opens the folder at `path` (links on the way are followed, as by File::Open).
+  static Folder Open(const ZoChar* path);
+  bool IsValid() const { return handle_ != File::kInvalid; }
+  explicit operator bool() const { return IsValid(); }
+
+  // Opens the file `name` (a name, no separator) of this folder for reading,
+  // shared for reading and writing, like File::Open(fullPath, Read, kShareRead |
+  // kShareWrite, OpenExisting), where `fullPath` is the folder's path joined with
+  // `name`. Unlike File::Open, what opens need not be a regular file, and the
+  // open never waits (a FIFO without a writer opens at once): the caller asks
+  // GetStatus and reads only a file whose status is `regular`.
+  File OpenToRead(const ZoChar* name, const ZoChar* fullPath) const;
+
+ private:
+  intptr_t handle_ = File::kInvalid;
 };
 
 // Attributes of a path (Windows bits; ZO_INVALID_ATTRIBUTES when it cannot be read).

@@ -152,12 +152,12 @@ bool DirectoryLister::Next(DirectoryEntry* entry) {
     entry->attributes = 0;
     entry->size = 0;
     entry->lastWrite = 0;
-    std::string full = s->folder + de->d_name;
     struct stat st;
     // Relative to the open folder: the kernel looks up one name, not the whole
     // path again (a tree of many small files is listed three times when added).
     if (fstatat(dirfd(s->dir), de->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      entry->attributes = KindAttributes(full, st);
+      // The whole path only serves to follow a link.
+      entry->attributes = KindAttributes(S_ISLNK(st.st_mode) ? s->folder + de->d_name : std::string(), st);
       if (S_ISREG(st.st_mode)) {
         entry->size = static_cast<uint64_t>(st.st_size);
         if ((st.st_mode & S_IWUSR) == 0) entry->attributes |= ZO_ATTR_READONLY;

@@ -117,6 +117,36 @@ File File::Open(const ZoChar* path, Access access, uint32_t share, Disposition d
   return File(reinterpret_cast<intptr_t>(h));
 }
 
+// The folder is not opened: a handle of 0 only marks the object as usable, and
+// each file is opened by its whole path.
+Folder::Folder(Folder&& other) noexcept : handle_(other.handle_) { other.handle_ = File::kInvalid; }
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+  handle_ = other.handle_;
+  if (this != &other) other.handle_ = File::kInvalid;
+  return *this;
+}
+
+Folder::~Folder() = default;
+
+Folder Folder::Open(const ZoChar* path) {
+  Folder folder;
+  if (!path) {
+    SetLastError(kErrorInvalidName);
+    return folder;
+  }
+  folder.handle_ = 0;
+  return folder;
+}
+
+File Folder::OpenToRead(const ZoChar* /*name*/, const ZoChar* fullPath) const {
+  if (!IsValid()) {
+    SetLastError(kErrorInvalidHandle);
+    return File();
+  }
+  return File::Open(fullPath, Access::Read, kShareRead | kShareWrite, Disposition::OpenExisting);
+}
+
 bool File::Read(void* buffer, size_t size, size_t* got) {
   *got = 0;
   if (!IsValid()) {

@@ -146,6 +146,50 @@ TEST_F(WriterAdd, CommentIsCutTo1023Units) {
   EXPECT_EQ(std::u16string(1023, u'c'), a.comment);
 }
 
+// More entries than one block of the writer's entry records holds, created and
+// then rewritten by an append that replaces one and adds one: every entry is
+// listed once, in the order its local record was written, and checks out.
+TEST_F(WriterAdd, ManyEntriesAreListedOnceInWriteOrderAcrossRecordBlocks) {
+  const std::u16string sep(1, plat::kSeparator);
+  const std::u16string many = dir / "many";
+  ASSERT_TRUE(plat::CreateDirectory(many.c_str()));
+  constexpr int kFiles = 600;
+  std::vector<std::u16string> expected = {u"many\\"};
+  for (int i = 0; i < kFiles; ++i) {
+    const std::u16string name = u"f" + plat::U16(std::to_string(i)) + u".txt";
+    ASSERT_TRUE(ScratchFolder::WriteFile(many + sep + name, Pattern(static_cast<size_t>(i))));
+    expected.push_back(u"many\\" + name);
+  }
+  auto check = [&](size_t count) {
+    DecodedArchive a = Decode(ReadAll(archive));
+    ASSERT_TRUE(a.ok) << a.error;
+    ASSERT_EQ(count, a.central.size());
+    for (size_t i = 1; i < a.local.size(); ++i) EXPECT_LT(a.central[i - 1].localOffset, a.central[i].localOffset);
+    std::vector<std::u16string> names = Names(a), sorted = expected;
+    std::sort(names.begin(), names.end());
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_TRUE(names == sorted);
+    CArchive2 reader;
+    ASSERT_EQ(0, reader.Open(archive.c_str(), ARC_OPEN_READ, nullptr));
+    EXPECT_EQ(0, reader.VerifyAll());
+  };
+  ASSERT_EQ(0, CreateArchive(archive, {many}));
+  check(kFiles + 1);
+
+  ASSERT_TRUE(ScratchFolder::WriteFile(many + sep + u"f300.txt", "replaced"));
+  ASSERT_TRUE(ScratchFolder::WriteFile(many + sep + u"new.txt", "added"));
+  expected.push_back(u"many\\new.txt");
+  {
+    CArchive2 a;
+    ASSERT_EQ(0, a.Open(archive.c_str(), ARC_OPEN_APPEND, nullptr));
+    for (const char16_t* name : {u"f300.txt", u"new.txt"}) {
+      EXPECT_EQ(0, a.AddEntryToArchive((many + sep + name).c_str(), ARC_COMPRESSION_ZIP, 6, ARC_ADD_REPLACE, u"many"));
+    }
+    ASSERT_EQ(0, a.Close());
+  }
+  check(kFiles + 2);
+}
+
 TEST_F(WriterAdd, ReaderExtractsWhatWasWrittenByteForByte) {
   ASSERT_EQ(0, CreateArchive(archive, {tree}));
   std::u16string out = dir / "out";

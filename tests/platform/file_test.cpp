@@ -332,4 +332,46 @@ TEST_F(FileTest, CreateNoFollow_CreatesAndTruncatesButRefusesLinksAndFolders) {
   EXPECT_FALSE(plat::Exists(path.c_str()));
 }
 
+// A folder's files opened by name: what opens is what the whole path opens, and
+// anything that is not a regular file either fails or says so in its status.
+TEST_F(FileTest, Folder_OpensItsFilesByNameAsTheWholePathDoes) {
+  ASSERT_TRUE(ScratchFolder::WriteFile(dir_ / "a.txt", "hello"));
+  ASSERT_TRUE(plat::CreateDirectory((dir_ / "sub").c_str()));
+  const plat::Folder folder = plat::Folder::Open(dir_.Path().c_str());
+  ASSERT_TRUE(folder.IsValid());
+  struct Case {
+    const char* name;
+    bool opens;       // as a regular file
+    const char* content;
+  };
+  const Case cases[] = {{"a.txt", true, "hello"}, {"missing.txt", false, ""}, {"sub", false, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const plat::String16 name = plat::U16(c.name);
+    File file = folder.OpenToRead(name.c_str(), (dir_ / c.name).c_str());
+    File::Status status;
+    const bool regular = file && file.GetStatus(&status) && status.regular;
+    EXPECT_EQ(regular, c.opens);
+    if (!regular) continue;
+    char bytes[16] = {};
+    size_t got = 0;
+    ASSERT_TRUE(file.Read(bytes, sizeof bytes, &got));
+    EXPECT_EQ(std::string(bytes, got), c.content);
+    EXPECT_EQ(status.size, got);
+  }
+  // A folder that is not open opens nothing; moved, it keeps its handle.
+  plat::Folder moved = plat::Folder::Open(dir_.Path().c_str());
+  const plat::Folder none;
+  EXPECT_FALSE(none.OpenToRead(u"a.txt", (dir_ / "a.txt").c_str()).IsValid());
+  EXPECT_EQ(plat::LastError(), plat::kErrorInvalidHandle);
+  plat::Folder taken = std::move(moved);
+  EXPECT_TRUE(taken.IsValid());
+  EXPECT_FALSE(moved.IsValid());  // NOLINT(bugprone-use-after-move): the move empties it
+  EXPECT_TRUE(taken.OpenToRead(u"a.txt", (dir_ / "a.txt").c_str()).IsValid());
+  if (!testing_support::HasWindowsRules()) {
+    EXPECT_FALSE(plat::Folder::Open((dir_ / "missing").c_str()).IsValid());
+    EXPECT_EQ(plat::LastError(), plat::kErrorFileNotFound);
+  }
+}
+
 }  // namespace
