@@ -18,6 +18,11 @@
 // left out with an event instead (LeaveOut); FIFOs, sockets, devices and links to
 // folders are always left out that way and never opened.
 //
+// A folder tree is listed once, by the size walk before adding (tree_listing.h):
+// adding and the read-ahead replay that listing, names, attributes and order,
+// and list the folders themselves only when it could not be made whole. An
+// entry gone since the listing fails at its open as a file vanishing then would.
+//
 // Under SetCompressionThreads(n > 1) the files of a tree or a pattern are read and
 // compressed ahead by worker threads (add_ahead.h); AddFile then takes a file's
 // prepared bytes at its data step and WritePreparedData writes them with the
