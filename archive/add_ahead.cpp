@@ -131,7 +131,7 @@ struct AddAhead::State {
   bool stop = false;
   bool scoutDone = false;
   std::vector<std::unique_ptr<plat::Thread>> threads;
-  std::vector<ListedFile> listed;  // StartListed: the scout's files, in walk order
+  std::shared_ptr<const TreeListing> listing;  // StartListed: the tree, read-only
   // The scout's folder: the one of the last path pushed, with its text.
   std::shared_ptr<const OpenFolder> folder;
   std::u16string folderPath;
@@ -225,12 +225,22 @@ struct AddAhead::State {
     return true;
   }
 
-  // Each path moves into its job, so the list's memory goes as the queue fills.
-  void WalkListed() {
-    for (ListedFile& file : listed) {
-      if (!Push(std::move(file.path), file.size, file.attributes)) break;
+  // The files of the listing's entries [first, end) in `folder` and below, as
+  // WalkTree would find them. False once stopped.
+  bool WalkListed(const ZoChar* folder, size_t first, size_t end) {
+    ZoChar child[ZO_MAX_PATH];
+    for (size_t i = first; i < end; i = listing->Next(i)) {
+      if (IsStopped()) return false;
+      const uint32_t attributes = listing->Attributes(i);
+      if (IsFolderLink(attributes) || (attributes & ZO_ATTR_DEVICE)) continue;
+      if (!JoinFolderAndName(folder, listing->Name(i), child)) return true;  // not in a usable listing
+      if (attributes & ZO_ATTR_DIRECTORY) {
+        if (!WalkListed(child, i + 1, listing->Next(i))) return false;
+      } else if (!Push(child, listing->Size(i), attributes)) {
+        return false;
+      }
     }
-    std::vector<ListedFile>().swap(listed);
+    return true;
   }
 
   void WalkPattern(const ZoChar* folder, const std::u16string& part, WildcardKind kind, bool recurse) {
@@ -444,8 +454,9 @@ bool AddAhead::StartTree(const Plan& plan, const ZoChar* folder) {
   return Start(plan, folder, nullptr, kWildcardExact, false, nullptr);
 }
 
-bool AddAhead::StartListed(const Plan& plan, std::vector<ListedFile> files) {
-  return Start(plan, u"", nullptr, kWildcardExact, false, &files);
+bool AddAhead::StartListed(const Plan& plan, const ZoChar* folder, std::shared_ptr<const TreeListing> listing) {
+  if (!listing) return false;
+  return Start(plan, folder, nullptr, kWildcardExact, false, std::move(listing));
 }
 
 bool AddAhead::StartPattern(const Plan& plan, const ZoChar* folder, const std::u16string& part, WildcardKind kind,
@@ -454,7 +465,7 @@ bool AddAhead::StartPattern(const Plan& plan, const ZoChar* folder, const std::u
 }
 
 bool AddAhead::Start(const Plan& plan, const ZoChar* folder, const std::u16string* part, WildcardKind kind,
-                     bool recurse, std::vector<ListedFile>* listed) {
+                     bool recurse, std::shared_ptr<const TreeListing> listing) {
   Stop();
   if (plan.workers == 0 || !folder) return false;
   try {
@@ -466,8 +477,8 @@ bool AddAhead::Start(const Plan& plan, const ZoChar* folder, const std::u16strin
     std::u16string root = folder;
     std::u16string pattern = part ? *part : std::u16string();
     const bool isPattern = part != nullptr;
-    if (listed) s.listed = std::move(*listed);
-    const bool isListed = listed != nullptr;
+    const bool isListed = listing != nullptr;
+    s.listing = std::move(listing);
     for (unsigned i = 0; i < plan.workers; ++i) {
       s.threads.push_back(std::make_unique<plat::Thread>());
       if (!s.threads.back()->Start([&s] { s.Work(); })) {
@@ -483,7 +494,7 @@ bool AddAhead::Start(const Plan& plan, const ZoChar* folder, const std::u16strin
     const bool started = scout->Start([&s, root = std::move(root), pattern = std::move(pattern), isPattern, kind,
                                        recurse, isListed] {
       if (isListed) {
-        s.WalkListed();
+        s.WalkListed(root.c_str(), 0, s.listing->Count());
       } else if (isPattern) {
         s.WalkPattern(root.c_str(), pattern, kind, recurse);
       } else {

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "archive/archive2.h"
+#include "archive/tree_listing.h"
 #include "platform/types.h"
 
 namespace arc {
@@ -53,13 +54,6 @@ struct PreparedFile {
   size_t length = 0;
   uint32_t crcUncompressed = 0;
   uint32_t crcCompressed = 0;
-};
-
-// A file of a tree as the size walk before adding listed it, in walk order.
-struct ListedFile {
-  std::u16string path;
-  uint64_t size = 0;
-  uint32_t attributes = 0;
 };
 
 class AddAhead {
@@ -86,9 +80,9 @@ class AddAhead {
   // them, or on the entries of `folder` that match the pattern, as AddWildcard
   // picks them. False when no thread could be started: the caller works alone.
   bool StartTree(const Plan& plan, const ZoChar* folder);
-  // Start the scout on files already listed in the order AddDirectoryTree will
-  // meet them (the size walk's list), so that the tree is not walked once more.
-  bool StartListed(const Plan& plan, std::vector<ListedFile> files);
+  // Start the scout on the tree below `folder` as the size walk listed it
+  // (the listing AddDirectoryTree replays), so that no folder is listed again.
+  bool StartListed(const Plan& plan, const ZoChar* folder, std::shared_ptr<const TreeListing> listing);
   bool StartPattern(const Plan& plan, const ZoChar* folder, const std::u16string& part, WildcardKind kind,
                     bool recurse);
 
@@ -107,7 +101,7 @@ class AddAhead {
   struct State;
   std::unique_ptr<State> state_;
   bool Start(const Plan& plan, const ZoChar* folder, const std::u16string* part, WildcardKind kind, bool recurse,
-             std::vector<ListedFile>* listed);
+             std::shared_ptr<const TreeListing> listing);
 };
 
 }  // namespace arc

@@ -46,7 +46,7 @@ namespace arc {
 class AddAhead;
 class ChunkDeflater;
 struct PreparedFile;
-struct ListedFile;
+class TreeListing;
 }  // namespace arc
 
 // Open modes.
@@ -308,9 +308,13 @@ class CArchive2 {
   // a pattern), or ZO_INVALID_ATTRIBUTES to ask the file.
   ZoResult AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder,
                    uint32_t listed = ZO_INVALID_ATTRIBUTES);
-  ZoResult AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder);
+  // Adds the folder `path` and its tree. With a listing (the size walk's of the
+  // tree, tree_listing.h) the folders are not listed again: `index` is the
+  // folder's entry in it, kNone for its root. `attributes`: as for AddFile.
+  ZoResult AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder, const arc::TreeListing* listing = nullptr,
+                            size_t index = SIZE_MAX, uint32_t attributes = ZO_INVALID_ATTRIBUTES);
   ZoResult AddWildcard(const ZoChar* path, const ZoChar* baseFolder);
-  ZoResult AddDirectory(const ZoChar* path, const ZoChar* baseFolder);
+  ZoResult AddDirectory(const ZoChar* path, const ZoChar* baseFolder, uint32_t listed = ZO_INVALID_ATTRIBUTES);
   // The data steps ("NoCompressFile", "CompressZipFile"): read exactly the size the
   // header announced, fill compressedSize and both CRCs into `header`.
   ZoResult StoreFileData(plat::File& source, arc::LocalEntryHeader& header, const ZoChar* storedName);
@@ -318,11 +322,11 @@ class CArchive2 {
   // Lists one written entry in entryRecords_ and counts it.
   ZoResult AppendEntryRecord(const arc::LocalEntryHeader& header, uint64_t localOffset, const std::u16string& name);
   // Size and count of what AddEntryToArchive(path, ..., flags) would add.
-  // For a folder, `files` (when given) receives its tree's files in the order
-  // AddDirectoryTree meets them; it is left empty when the walk could not list
-  // them all (too deep, a path too long, short of memory).
+  // For a folder, `listing` (when given) receives its tree in the order
+  // AddDirectoryTree meets it; it is not Usable when the walk could not list it
+  // all (too deep, a path too long, short of memory).
   ZoResult MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count,
-                           std::vector<arc::ListedFile>* files = nullptr);
+                           arc::TreeListing* listing = nullptr);
   // Free space of `folder` in units of 1,024 bytes, capped for FAT file systems.
   uint64_t WriterCapacityFigure(const ZoChar* folder) const;
   // Append mode: copies the old entries whose names were not added again.
@@ -391,10 +395,10 @@ class CArchive2 {
   ZoResult StoreAgain(plat::File& source, arc::LocalEntryHeader& header, uint64_t dataStart, WriterWork& work);
   // Under SetCompressionThreads(n > 1): starts reading ahead the files AddDirectoryTree
   // (part null) or AddWildcard will add from `folder`; nothing when it cannot start.
-  // `listed`: the tree's files from the size walk (folder, no pattern), walked by
-  // the scout instead of the folder when not empty.
+  // `listing`: the tree from the size walk (folder, no pattern), walked by the
+  // scout instead of the folder when given.
   void StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind,
-                     std::vector<arc::ListedFile>* listed = nullptr);
+                     std::shared_ptr<const arc::TreeListing> listing = nullptr);
   // The data step for a file a worker prepared: the events, writes and failures
   // the data step would give for the same bytes.
   ZoResult WritePreparedData(arc::PreparedFile& prepared, arc::LocalEntryHeader& header, const ZoChar* storedName);

@@ -18,6 +18,11 @@
 // left out with an event instead (LeaveOut); FIFOs, sockets, devices and links to
 // folders are always left out that way and never opened.
 //
+// A folder tree is listed once, by the size walk before adding (tree_listing.h):
+// adding and the read-ahead replay that listing, names, attributes and order,
+// and list the folders themselves only when it could not be made whole. An
+// entry gone since the listing fails at its open as a file vanishing then would.
+//
 // Under SetCompressionThreads(n > 1) the files of a tree or a pattern are read and
 // compressed ahead by worker threads (add_ahead.h); AddFile then takes a file's
 // prepared bytes at its data step and WritePreparedData writes them with the
@@ -37,6 +42,7 @@
 #include "archive/chunk_deflate.h"
 #include "archive/entry_name_safety.h"
 #include "archive/record_writer.h"
+#include "archive/tree_listing.h"
 #include "archive/whole_buffer.h"
 #include "platform/directory.h"
 #include "platform/paths.h"
@@ -149,10 +155,18 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   // One walk serves the room check and the announced total (IsSpaceForAddEntry
   // and GetSizeAddEntry would walk the tree once each).
   uint64_t size = 0, count = 0;
-  // A tree read ahead takes its files from this walk: the scout does not walk it again.
-  std::vector<arc::ListedFile> listed;
-  const bool readAhead = compressionThreads_ > 1 && (!folder || !*folder);
-  const ZoResult measured = MeasureAddEntry(path, flags, &size, &count, readAhead ? &listed : nullptr);
+  // A tree is added (and read ahead) as this walk listed it: no folder is listed
+  // again. Short of memory for the listing, adding lists the folders itself.
+  std::shared_ptr<arc::TreeListing> listing;
+  if (!folder || !*folder) {
+    try {
+      listing = std::make_shared<arc::TreeListing>();
+    } catch (const std::bad_alloc&) {
+      listing.reset();
+    }
+  }
+  const ZoResult measured = MeasureAddEntry(path, flags, &size, &count, listing.get());
+  if (listing && !listing->Usable()) listing.reset();
   uint64_t needed = size;
   if (mode_ == ARC_OPEN_APPEND) {
     int64_t archiveSize = GetArchiveSize();
@@ -186,8 +200,8 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
   if (folder && !*folder) folder = nullptr;
 
   if (!folder && plat::IsDirectory(path)) {
-    StartAddAhead(path, nullptr, kWildcardExact, &listed);
-    result = AddDirectoryTree(path, baseFolder);
+    StartAddAhead(path, nullptr, kWildcardExact, listing);
+    result = AddDirectoryTree(path, baseFolder, listing.get());
     if (result == kFolderLeftOut) result = 1;  // the folder itself was left out
   } else if (ZoDoesFileExist(path)) {
     const uint64_t leftOutBefore = leftOut_;
@@ -202,7 +216,7 @@ ZoResult CArchive2::AddEntryToArchive(const ZoChar* path, uint32_t compression, 
 }
 
 void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, WildcardKind kind,
-                              std::vector<arc::ListedFile>* listed) {
+                              std::shared_ptr<const arc::TreeListing> listing) {
   addAhead_.reset();
   if (compressionThreads_ <= 1) return;
   if (addCompressionType_ != ARC_COMPRESSION_NONE && addCompressionType_ != ARC_COMPRESSION_ZIP) return;
@@ -218,8 +232,8 @@ void CArchive2::StartAddAhead(const ZoChar* folder, const std::u16string* part, 
   bool started;
   if (part) {
     started = addAhead_->StartPattern(plan, folder, *part, kind, (addFlags_ & ARC_ADD_RECURSE) != 0);
-  } else if (listed && !listed->empty()) {
-    started = addAhead_->StartListed(plan, std::move(*listed));
+  } else if (listing) {
+    started = addAhead_->StartListed(plan, folder, std::move(listing));
   } else {
     started = addAhead_->StartTree(plan, folder);
   }
@@ -300,10 +314,6 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
                                    header.compressionType == ARC_COMPRESSION_ZIP) &&
                      addAhead_->Take(path, progress_ ? &progress_->status : nullptr, &prepared);
   using Outcome = arc::PreparedFile::Outcome;
-  // The POSIX build records the permission bits (the executable bit above all);
-  // on Windows the mode is 0 and the word stays 0.
-  uint32_t posixMode = ahead ? prepared.posixMode : plat::GetPosixMode(path);
-  header.reserved4 = posixMode ? arc::EncodePosixMode(posixMode) : 0;
 
   plat::File source;
   if (!ahead) {
@@ -314,18 +324,23 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile");
     return ARC_E_OPEN_FAILED;
   }
-  uint64_t size = 0;
-  plat::FileTimes times;
+  // The open file's status (one call) gives its size, times and permission
+  // bits, as a worker learns them; the path is not asked again.
+  plat::File::Status status;
   if (ahead) {
-    size = prepared.size;
-    times.lastWrite = prepared.lastWrite;
+    status.size = prepared.size;
+    status.times.lastWrite = prepared.lastWrite;
+    status.posixMode = prepared.posixMode;
   }
-  if (ahead ? prepared.outcome == Outcome::kTimesFailed : (!source.Size(&size) || !source.GetTimes(&times))) {
+  if (ahead ? prepared.outcome == Outcome::kTimesFailed : !source.GetStatus(&status)) {
     ReportFailure(ARC_ERROR_FILE_TIME, "AddFile");
     return ARC_E_CHECK;
   }
-  header.uncompressedSize = size;
-  header.fileTime = times.lastWrite;
+  // The POSIX build records the permission bits (the executable bit above all);
+  // on Windows the mode is 0 and the word stays 0.
+  header.reserved4 = status.posixMode ? arc::EncodePosixMode(status.posixMode) : 0;
+  header.uncompressedSize = status.size;
+  header.fileTime = status.times.lastWrite;
   header.nameLength = static_cast<uint32_t>(stored.size());
 
   const uint64_t localOffset = writePos_;
@@ -916,7 +931,7 @@ ZoResult CArchive2::WritePreparedRecord(arc::PreparedFile& prepared, arc::LocalE
 
 // ---- folders and patterns ----------------------------------------------------------
 
-ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
+ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder, uint32_t listed) {
   std::u16string stored;
   ZoResult r;
   try {
@@ -939,7 +954,8 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
   header.signature = ARC_SIG_LOCAL;
   header.compressionType = addCompressionType_;
   header.compressionLevel = addCompressionLevel_;
-  uint32_t attributes = plat::GetAttributes(path);
+  const uint32_t attributes =
+      plat::kListedAttributesExact && listed != ZO_INVALID_ATTRIBUTES ? listed : plat::GetAttributes(path);
   header.attributes = attributes == ZO_INVALID_ATTRIBUTES ? ZO_ATTR_DIRECTORY : attributes;
   header.fileTime = plat::Now();
   header.nameLength = static_cast<uint32_t>(stored.size());
@@ -958,15 +974,62 @@ ZoResult CArchive2::AddDirectory(const ZoChar* path, const ZoChar* baseFolder) {
   return r;
 }
 
-ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder) {
-  ZoResult result = AddDirectory(path, baseFolder);
+namespace {
+
+// The children of one folder as a lister names and types them: replayed from
+// the tree's listing, or listed now when there is none.
+class FolderChildren {
+ public:
+  struct Child {
+    plat::StringView16 name;
+    uint32_t attributes = 0;
+    size_t index = arc::TreeListing::kNone;  // in the listing, when replayed
+  };
+
+  // The children of the listing's entry `folder` (of its root for kNone); without
+  // a listing, those of `path` listed now (none when it cannot be listed).
+  FolderChildren(const arc::TreeListing* listing, size_t folder, const ZoChar* path) : listing_(listing) {
+    if (!listing) {
+      lister_.Open(path, u"*.*");
+    } else if (folder == arc::TreeListing::kNone) {
+      end_ = listing->Count();
+    } else {
+      next_ = folder + 1;
+      end_ = listing->Next(folder);
+    }
+  }
+
+  bool Next(Child* child) {
+    if (listing_) {
+      if (next_ >= end_) return false;
+      *child = Child{listing_->Name(next_), listing_->Attributes(next_), next_};
+      next_ = listing_->Next(next_);
+      return true;
+    }
+    do {
+      if (!lister_.Next(&entry_)) return false;
+    } while (IsDotOrDotDot(entry_.name));
+    *child = Child{entry_.name, entry_.attributes, arc::TreeListing::kNone};
+    return true;
+  }
+
+ private:
+  const arc::TreeListing* listing_ = nullptr;
+  size_t next_ = 0, end_ = 0;
+  plat::DirectoryLister lister_;
+  plat::DirectoryEntry entry_;
+};
+
+}  // namespace
+
+ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolder, const arc::TreeListing* listing,
+                                     size_t index, uint32_t attributes) {
+  ZoResult result = AddDirectory(path, baseFolder, attributes);
   if (result < 0 || result == kFolderLeftOut) return result;
-  plat::DirectoryLister lister;
-  if (!lister.Open(path, u"*.*")) return result;
-  plat::DirectoryEntry entry;
+  FolderChildren children(listing, index, path);
+  FolderChildren::Child entry;
   ZoChar child[ZO_MAX_PATH];
-  while (lister.Next(&entry)) {
-    if (IsDotOrDotDot(entry.name)) continue;
+  while (children.Next(&entry)) {
     if (!arc::JoinFolderAndName(path, entry.name, child)) {
       ReportFailure(ARC_ERROR_BUFFER, "AddDirectory", path);
       return ARC_E_BAD_NAME;
@@ -976,7 +1039,7 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
     if (IsFolderLink(entry.attributes)) {
       result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
     } else if (entry.attributes & ZO_ATTR_DIRECTORY) {
-      result = AddDirectoryTree(child, baseFolder);
+      result = AddDirectoryTree(child, baseFolder, listing, entry.index, entry.attributes);
       if (result == kFolderLeftOut) result = 0;
     } else {
       result = AddFile(child, baseFolder, nullptr, entry.attributes);
@@ -1013,7 +1076,8 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     if (IsFolderLink(entry.attributes)) {
       result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
     } else {
-      result = isFolder ? AddDirectoryTree(child, baseFolder) : AddFile(child, baseFolder, nullptr, entry.attributes);
+      result = isFolder ? AddDirectoryTree(child, baseFolder, nullptr, arc::TreeListing::kNone, entry.attributes)
+                        : AddFile(child, baseFolder, nullptr, entry.attributes);
       if (result == kFolderLeftOut) result = 0;
     }
     if (result < 0) return result;
@@ -1025,26 +1089,13 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
 
 namespace {
 
-// The files a size walk lists for the read-ahead (MeasureAddEntry's `files`);
-// `complete` false once one could not be listed, and the list is then not used.
-struct FileCollector {
-  std::vector<arc::ListedFile>* files = nullptr;
-  bool complete = true;
-  void Add(const ZoChar* path, const plat::DirectoryEntry& entry) {
-    if (!files || !complete) return;
-    try {
-      files->push_back(arc::ListedFile{path, entry.size, entry.attributes});
-    } catch (const std::bad_alloc&) {
-      complete = false;
-    }
-  }
-};
-
 // Adds the files and folders below `folder` to size and count; links to folders
-// are not followed, as adding does not follow them.
-void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int depth, FileCollector* collector) {
+// are not followed, as adding does not follow them. `listing`, when given,
+// receives every entry in walk order, for adding to replay (tree_listing.h);
+// it is abandoned where the walk cannot go on as adding would.
+void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int depth, arc::TreeListing* listing) {
   if (depth > 256) {
-    collector->complete = false;
+    if (listing) listing->Abandon();
     return;
   }
   plat::DirectoryLister lister;
@@ -1053,16 +1104,18 @@ void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int dept
   ZoChar child[ZO_MAX_PATH];
   while (lister.Next(&entry)) {
     if (IsDotOrDotDot(entry.name)) continue;
+    // Listed also when not counted: adding leaves these out with an event.
+    const size_t index = listing ? listing->Add(entry.name, entry.attributes, entry.size) : arc::TreeListing::kNone;
     // Neither links to folders nor FIFOs, sockets and devices are added.
     if (IsFolderLink(entry.attributes) || (entry.attributes & ZO_ATTR_DEVICE)) continue;
     ++*count;
     const bool joined = arc::JoinFolderAndName(folder, entry.name, child);
-    if (!joined) collector->complete = false;
+    if (!joined && listing) listing->Abandon();
     if (entry.attributes & ZO_ATTR_DIRECTORY) {
-      if (joined) MeasureTree(child, size, count, depth + 1, collector);
+      if (joined) MeasureTree(child, size, count, depth + 1, listing);
+      if (listing) listing->EndFolder(index);
     } else {
       *size += entry.size;
-      if (joined) collector->Add(child, entry);
     }
   }
 }
@@ -1070,8 +1123,7 @@ void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int dept
 }  // namespace
 
 ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t* size, uint64_t* count,
-                                    std::vector<arc::ListedFile>* files) {
-  if (files) files->clear();
+                                    arc::TreeListing* listing) {
   *size = 0;
   *count = 0;
   if (!path || !*path) {
@@ -1080,10 +1132,8 @@ ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t
   }
   if (plat::IsDirectory(path)) {
     *count = 1;
-    FileCollector collector;
-    collector.files = files;
-    MeasureTree(path, size, count, 0, &collector);
-    if (files && !collector.complete) std::vector<arc::ListedFile>().swap(*files);
+    if (listing) listing->Begin();
+    MeasureTree(path, size, count, 0, listing);
     return 0;
   }
   if (ZoDoesFileExist(path)) {
@@ -1111,8 +1161,7 @@ ZoResult CArchive2::MeasureAddEntry(const ZoChar* path, uint32_t flags, uint64_t
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
     ++*count;
     if (isFolder) {
-      FileCollector none;
-      if (arc::JoinFolderAndName(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0, &none);
+      if (arc::JoinFolderAndName(baseFolder, entry.name, child)) MeasureTree(child, size, count, 0, nullptr);
     } else {
       *size += entry.size;
     }

@@ -44,8 +44,9 @@ struct DirectoryEntry {
 // "." and ".." included when the system reports them, as FindFirstFileW does.
 //
 // kListedAttributesExact: whether an entry's `attributes` are exactly what
-// GetAttributes(folder + name) gives for a file (both come from the same lstat
-// on POSIX), so that a walker may use them instead of asking again by path.
+// GetAttributes(folder + name) gives, for a file or a folder (both come from
+// the same lstat on POSIX), so that a walker may use them instead of asking
+// again by path.
 // On Windows the find data's bits are taken from the folder, which may lag
 // behind the file's own, so callers ask the file there.
 #ifdef _WIN32

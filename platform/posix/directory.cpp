@@ -158,10 +158,9 @@ bool DirectoryLister::Next(DirectoryEntry* entry) {
     if (fstatat(dirfd(s->dir), de->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       // The whole path only serves to follow a link.
       entry->attributes = KindAttributes(S_ISLNK(st.st_mode) ? s->folder + de->d_name : std::string(), st);
-      if (S_ISREG(st.st_mode)) {
-        entry->size = static_cast<uint64_t>(st.st_size);
-        if ((st.st_mode & S_IWUSR) == 0) entry->attributes |= ZO_ATTR_READONLY;
-      }
+      if (S_ISREG(st.st_mode)) entry->size = static_cast<uint64_t>(st.st_size);
+      // As GetAttributes: read-only for anything but a link, folders included.
+      if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) entry->attributes |= ZO_ATTR_READONLY;
       entry->lastWrite = FileTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
     }
     if (entry->attributes == 0) entry->attributes = ZO_ATTR_ARCHIVE;

@@ -5,6 +5,7 @@
 // as it was.
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,12 @@ class TracingProgress : public RecordingProgress {
     Note("progress " + std::to_string(low));
     return RecordingProgress::AddProgress(low, high);
   }
+  // Between the size walk and adding (no workers run yet).
+  int32_t BeginItem(const ZoChar* text, uint32_t low, int32_t high) override {
+    if (beforeAdding) beforeAdding();
+    return RecordingProgress::BeginItem(text, low, high);
+  }
+  std::function<void()> beforeAdding;
   std::vector<std::string> trace;
   bool otherThread = false;
 
@@ -88,16 +95,19 @@ class WriterThreads : public ::testing::Test {
     }
   }
 
+  // `change`: run between the size walk and adding (the add then announces its total).
   AddRun Add(unsigned threads, uint32_t compression, uint32_t mode, const std::u16string& path, int cancelAt = 0,
-             const std::deque<int32_t>& answers = {}) {
+             const std::deque<int32_t>& answers = {}, std::function<void()> change = {}) {
     AddRun run;
     TracingProgress progress(cancelAt);
     progress.answers = answers;
+    progress.beforeAdding = change;
     {
       CArchive2 a;
       EXPECT_EQ(0, a.Open(archive.c_str(), mode, &progress));
       a.SetCompressionThreads(threads);
-      run.result = a.AddEntryToArchive(path.c_str(), compression, 6, ARC_ADD_NO_TOTAL | ARC_ADD_RECURSE, nullptr);
+      const uint32_t flags = change ? ARC_ADD_RECURSE : ARC_ADD_NO_TOTAL | ARC_ADD_RECURSE;
+      run.result = a.AddEntryToArchive(path.c_str(), compression, 6, flags, nullptr);
       // As the tool does: a failed or cancelled add is never closed (a rewrite
       // would commit); its temporary file is removed.
       if (run.result == 0) {
@@ -182,6 +192,77 @@ TEST_F(WriterThreads, SameResultEventsAndBytesWhateverTheThreadCount) {
     if (!c.shortReadNth && c.diskFullAfter < 0 && !c.cancelAt) {
       EXPECT_EQ(Add(1, c.compression, ARC_OPEN_CREATE, root).trace, Add(4, c.compression, ARC_OPEN_CREATE, root).trace);
     }
+  }
+}
+
+// A tree is added as its size walk listed it: an entry gone since then fails
+// as a file that vanished before its open does, with and without workers; a
+// read-only folder keeps its attribute; a tree the walk could not list whole
+// (a path too long to join) is listed again while adding, and fails there.
+TEST_F(WriterThreads, ATreeChangedAfterItsSizeWalkFailsAtTheVanishedFile) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::u16string& root)> change;
+    ZoResult expected;
+    bool tooLong = false;  // a file whose path exceeds ZO_MAX_PATH
+  } cases[] = {
+      {"unchanged", [](const std::u16string&) {}, 0},
+      {"a file removed",
+       [](const std::u16string& root) { EXPECT_TRUE(plat::DeleteFile(In(In(root, u"sub"), u"one.txt").c_str())); },
+       ARC_E_OPEN_FAILED},
+      {"a folder removed with its file",
+       [](const std::u16string& root) {
+         const std::u16string sub = In(root, u"sub");
+         EXPECT_TRUE(plat::DeleteFile(In(sub, u"one.txt").c_str()));
+         EXPECT_TRUE(plat::RemoveDirectory(sub.c_str()));
+       },
+       ARC_E_OPEN_FAILED},
+      // Last: where long paths cannot be made the test ends here.
+      {"a path too long", [](const std::u16string&) {}, ARC_E_BAD_NAME, true},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<AddRun> runs;
+    uint32_t readOnlyAttributes = 0;  // the folder's own, as the first run met it
+    for (unsigned threads : {1u, 2u}) {
+      NewTree("changed" + std::to_string(index++));
+      MakeFiles(false);
+      if (c.tooLong) {
+        const std::u16string deep = In(root, std::u16string(150, u'd'));
+        if (!plat::CreateDirectory(deep.c_str()) || !ScratchFolder::WriteFile(In(deep, std::u16string(150, u'f')), "x"))
+          GTEST_SKIP() << "no long paths here";
+      }
+      const std::u16string readOnly = In(root, u"ro");
+      ASSERT_TRUE(plat::CreateDirectory(readOnly.c_str()));
+      ASSERT_TRUE(plat::SetAttributes(readOnly.c_str(), ZO_ATTR_READONLY));
+      if (runs.empty()) readOnlyAttributes = plat::GetAttributes(readOnly.c_str());
+      const std::u16string tree = root;
+      runs.push_back(Add(threads, ARC_COMPRESSION_ZIP, ARC_OPEN_CREATE, root, 0, {}, [&] { c.change(tree); }));
+      EXPECT_TRUE(plat::SetAttributes(readOnly.c_str(), 0));  // so that the scratch folder can go
+      EXPECT_EQ(c.expected, runs.back().result) << threads << " threads";
+      // The folder names differ from run to run: compare the events without them.
+      for (std::string& line : runs.back().trace) {
+        const size_t at = line.find("changed");
+        if (at != std::string::npos) line.erase(at, line.find_first_of("/\\", at) - at);
+      }
+    }
+    EXPECT_EQ(runs[0].trace, runs[1].trace);
+    const std::string openError = "error " + std::to_string(ARC_ERROR_OPEN_INPUT) + " ";
+    const bool openFailed = std::any_of(runs[0].trace.begin(), runs[0].trace.end(),
+                                        [&](const std::string& line) { return line.rfind(openError, 0) == 0; });
+    EXPECT_EQ(c.expected == ARC_E_OPEN_FAILED, openFailed);
+    if (c.expected != 0) continue;
+    const DecodedArchive decoded = Decode(runs[0].bytes);
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    bool found = false;
+    for (const DecodedCentral& entry : decoded.central) {
+      const std::u16string end = u"\\ro\\";
+      if (entry.name.size() < end.size() || entry.name.compare(entry.name.size() - end.size(), end.size(), end)) continue;
+      found = true;
+      EXPECT_EQ(readOnlyAttributes, entry.attributes) << "the read-only folder lost its attributes";
+    }
+    EXPECT_TRUE(found);
   }
 }
 
