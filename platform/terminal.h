@@ -12,7 +12,7 @@
 //   retry the interrupted call; Windows: the main thread's blocked I/O is
 //   cancelled), so the program sees the interrupt. A second interrupt while the
 //   first is still pending removes the file registered with RemoveOnForcedExit
-//   and ends the process the system's default way, so a program stuck in a long
+//   (and the folder of RemoveFolderOnForcedExit) and ends the process the system's default way, so a program stuck in a long
 //   call stays killable and leaves no temporary file behind. Repeats within
 //   kRepeatedInterruptMs of the first count as the same one: a supervisor such
 //   as timeout(1) delivers one interrupt to the process twice.
@@ -61,6 +61,15 @@ void ClearInterrupt();
 // before it ends the process; null forgets it. Call on the program's thread; the
 // path is converted here, so the interrupt handler only has to delete it.
 void RemoveOnForcedExit(const ZoChar* path);
+// A private folder of the program's and the files it may hold, which a forced
+// exit deletes after the file of RemoveOnForcedExit: the files by name (the
+// handler lists nothing, it may only make plain system calls), then the folder
+// once it is empty. The two registrations are independent: a command writing a
+// temporary file inside the folder registers that file as usual. At most
+// kForcedExitFolderFiles names; a folder or name that does not fit is not
+// registered (false). Null forgets the folder. Call on the program's thread.
+inline constexpr size_t kForcedExitFolderFiles = 6;
+bool RemoveFolderOnForcedExit(const ZoChar* folder, const ZoChar* const* names, size_t count);
 
 // Results of ReadKey besides a character (which is returned as a code point).
 inline constexpr int kKeyEndOfInput = -1;    // standard input closed

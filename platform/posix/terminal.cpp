@@ -29,6 +29,11 @@ std::atomic<long long> gInterruptAtMs{0};
 constexpr size_t kCleanupCapacity = 4096;
 char gCleanupPath[kCleanupCapacity] = {};
 std::atomic<bool> gCleanupReady{false};
+// The folder a forced exit removes: its files' native paths first, the folder's
+// own last (gFolderPaths[gFolderCount]), published by gFolderReady like the file.
+char gFolderPaths[kForcedExitFolderFiles + 1][kCleanupCapacity] = {};
+std::atomic<size_t> gFolderCount{0};
+std::atomic<bool> gFolderReady{false};
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 static_assert(std::atomic<long long>::is_always_lock_free, "the signal handler needs a lock-free clock");
@@ -59,6 +64,11 @@ extern "C" void HandleInterrupt(int signalNumber) {
     // ends the process the way the user expects.
     if (now - gInterruptAtMs.load() >= kRepeatedInterruptMs) {
       if (gCleanupReady.load()) unlink(gCleanupPath);  // async-signal-safe
+      if (gFolderReady.load()) {
+        const size_t files = gFolderCount.load();
+        for (size_t i = 0; i < files; ++i) unlink(gFolderPaths[i]);
+        rmdir(gFolderPaths[files]);
+      }
       signal(signalNumber, SIG_DFL);
       raise(signalNumber);
     }
@@ -157,6 +167,27 @@ void RemoveOnForcedExit(const ZoChar* path) {
   native.copy(gCleanupPath, native.size());
   gCleanupPath[native.size()] = 0;
   gCleanupReady.store(true);
+}
+
+bool RemoveFolderOnForcedExit(const ZoChar* folder, const ZoChar* const* names, size_t count) {
+  gFolderReady.store(false);
+  if (!folder) return true;
+  if (count > kForcedExitFolderFiles) return false;
+  const std::string native = ToUtf8(StringView16(folder, Length(folder)));
+  if (native.empty()) return false;
+  const auto put = [](size_t slot, const std::string& path) {
+    if (path.size() >= kCleanupCapacity) return false;
+    path.copy(gFolderPaths[slot], path.size());
+    gFolderPaths[slot][path.size()] = 0;
+    return true;
+  };
+  for (size_t i = 0; i < count; ++i) {
+    if (!put(i, native + '/' + ToUtf8(StringView16(names[i], Length(names[i]))))) return false;
+  }
+  if (!put(count, native)) return false;
+  gFolderCount.store(count);
+  gFolderReady.store(true);
+  return true;
 }
 
 int ReadKey() {

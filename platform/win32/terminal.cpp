@@ -44,6 +44,12 @@ HANDLE gMainThread = nullptr;
 // The file a forced exit deletes, published by gCleanupReady (see RemoveOnForcedExit).
 wchar_t gCleanupPath[32768] = {};
 std::atomic<bool> gCleanupReady{false};
+// The folder a forced exit removes: its files first, the folder's own path last
+// (gFolderPaths[gFolderCount]), published by gFolderReady like the file.
+constexpr size_t kFolderPathCapacity = 1024;
+wchar_t gFolderPaths[kForcedExitFolderFiles + 1][kFolderPathCapacity] = {};
+std::atomic<size_t> gFolderCount{0};
+std::atomic<bool> gFolderReady{false};
 
 // CancelSynchronousIo exists from Windows Vista on; looked up at run time so the
 // program still starts where it is missing (a blocked call then stays blocked
@@ -66,6 +72,11 @@ BOOL WINAPI HandleConsoleControl(DWORD type) {
     // Deleting succeeds when nothing holds the file open without delete sharing;
     // otherwise the file stays (the process ends all the same).
     if (gCleanupReady.load()) DeleteFileW(gCleanupPath);
+    if (gFolderReady.load()) {
+      const size_t files = gFolderCount.load();
+      for (size_t i = 0; i < files; ++i) DeleteFileW(gFolderPaths[i]);
+      RemoveDirectoryW(gFolderPaths[files]);
+    }
     return FALSE;
   }
   gInterruptAtMs.store(now);
@@ -176,6 +187,34 @@ void RemoveOnForcedExit(const ZoChar* path) {
   for (size_t i = 0; i < length; ++i) gCleanupPath[i] = static_cast<wchar_t>(path[i]);
   gCleanupPath[length] = 0;
   gCleanupReady.store(true);
+}
+
+bool RemoveFolderOnForcedExit(const ZoChar* folder, const ZoChar* const* names, size_t count) {
+  gFolderReady.store(false);
+  if (!folder) return true;
+  if (count > kForcedExitFolderFiles || !*folder) return false;
+  // Writes folder, and "\\name" after it when name is given, into the slot.
+  const auto put = [folder](size_t slot, const ZoChar* name) {
+    const size_t folderLength = Length(folder);
+    const size_t nameLength = name ? Length(name) : 0;
+    const size_t total = folderLength + (name ? 1 + nameLength : 0);
+    if (total >= kFolderPathCapacity) return false;
+    wchar_t* out = gFolderPaths[slot];
+    for (size_t i = 0; i < folderLength; ++i) *out++ = static_cast<wchar_t>(folder[i]);
+    if (name) {
+      *out++ = L'\\';
+      for (size_t i = 0; i < nameLength; ++i) *out++ = static_cast<wchar_t>(name[i]);
+    }
+    *out = 0;
+    return true;
+  };
+  for (size_t i = 0; i < count; ++i) {
+    if (!put(i, names[i])) return false;
+  }
+  if (!put(count, nullptr)) return false;
+  gFolderCount.store(count);
+  gFolderReady.store(true);
+  return true;
 }
 
 int ReadKey() {

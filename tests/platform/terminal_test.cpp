@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <iterator>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -50,12 +51,21 @@ TEST(InterruptWatch, ALaterRepeatRemovesTheRegisteredFileAndEndsTheProcess) {
   for (int number : {SIGINT, SIGTERM, SIGHUP}) {
     const plat::String16 temp = scratch / ("~partial-" + std::to_string(number));
     const plat::String16 other = scratch / "unregistered";
+    // A private folder goes too: the files named for it (one never written), then the folder.
+    const plat::String16 folder = scratch / ("private-" + std::to_string(number));
+    const ZoChar* const names[] = {u"settings.ini", u"never-written", u"payload.ach"};
     EXPECT_EXIT(
         {
           plat::WatchInterrupts();
           plat::File::Open(other.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
           plat::RemoveOnForcedExit(other.c_str());
           plat::RemoveOnForcedExit(temp.c_str());  // the latest registration wins
+          if (!plat::CreateDirectory(folder.c_str())) std::_Exit(5);
+          for (const ZoChar* name : {names[0], names[2]}) {
+            const plat::String16 inside = folder + plat::kSeparator + name;
+            plat::File::Open(inside.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
+          }
+          if (!plat::RemoveFolderOnForcedExit(folder.c_str(), names, std::size(names))) std::_Exit(6);
           plat::File written =
               plat::File::Open(temp.c_str(), plat::Access::Write, plat::kShareNone, plat::Disposition::CreateAlways);
           if (!written) std::_Exit(4);
@@ -67,6 +77,7 @@ TEST(InterruptWatch, ALaterRepeatRemovesTheRegisteredFileAndEndsTheProcess) {
         },
         ::testing::KilledBySignal(number), "");
     EXPECT_FALSE(plat::Exists(temp.c_str())) << number;
+    EXPECT_FALSE(plat::Exists(folder.c_str())) << number;
     EXPECT_TRUE(plat::Exists(other.c_str())) << number;
   }
 }

@@ -4,7 +4,9 @@
 // holding "sfxctrl.ach" and the product files (both through create's own code),
 // then puts the stub in front with the engine's CreateSEA into "~OUTPUT" beside
 // the output and moves that over OUTPUT only when it is complete. The temp
-// folder goes on every path; a failure or Ctrl-C leaves OUTPUT as it was.
+// folder goes on every path, a second Ctrl-C too; a failure or Ctrl-C leaves
+// OUTPUT as it was.
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,11 @@ namespace {
 
 constexpr ZoChar kSettingsName[] = u"sfxinst.ini";
 constexpr ZoChar kControlName[] = u"sfxctrl.ach";
+constexpr ZoChar kPayloadName[] = u"payload.ach";
+// Every file the command writes into its temp folder, with the temporary
+// files the archive writer makes beside its archives.
+constexpr const ZoChar* kWrittenHere[] = {kSettingsName, kControlName, u"~sfxctrl.ach", kPayloadName,
+                                          u"~payload.ach"};
 
 // A folder under the system temp path that only this user can enter, made for
 // this run (never an existing one) and removed with everything in it.
@@ -41,7 +48,9 @@ class PrivateTempFolder {
   PrivateTempFolder(const PrivateTempFolder&) = delete;
   PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
   ~PrivateTempFolder() {
-    if (!path_.empty()) ZoDeleteDirectory(path_.c_str(), nullptr, true);
+    if (path_.empty()) return;
+    plat::RemoveFolderOnForcedExit(nullptr, nullptr, 0);
+    ZoDeleteDirectory(path_.c_str(), nullptr, true);
   }
 
   bool Create() {
@@ -55,6 +64,9 @@ class PrivateTempFolder {
       if (candidate.size() + 20 >= static_cast<size_t>(ZO_MAX_PATH)) return false;  // room for the names inside
       if (plat::CreatePrivateDirectory(candidate.c_str())) {
         path_ = candidate;
+        // A second Ctrl-C ends the process before this object goes: the
+        // folder and what the command writes into it go with it.
+        plat::RemoveFolderOnForcedExit(path_.c_str(), kWrittenHere, std::size(kWrittenHere));
         return true;
       }
       if (plat::LastError() != plat::kErrorAlreadyExists) return false;
@@ -270,7 +282,7 @@ int RunPackage(const Options& options) {
   if (plat::InterruptRequested()) return Cancelled();
 
   // The payload: the control archive and the product files, as create adds them.
-  const String16 payloadPath = temp.Join(u"payload.ach");
+  const String16 payloadPath = temp.Join(kPayloadName);
   std::vector<String16> payload{controlPath};
   payload.insert(payload.end(), options.operands.begin(), options.operands.end());
   const int payloadStatus = CreateArchiveFile(CreateOptions(options, payloadPath, payload), false);
