@@ -67,11 +67,12 @@ constexpr ZoResult kFolderLeftOut = 2;
 
 // True when `path` can be a stored name: the units only come back to the same file.
 // On POSIX names reach us through UTF-8 conversion; a name whose bytes were not
-// UTF-8 comes back with U+FFFD and no longer names the file.
+// UTF-8 comes back with U+FFFD and names another file (one named with that very
+// text) or none: it is refused unless no other name of its folder reads the same.
 bool NameSurvivesConversion(const ZoChar* path) {
   if (!kPosixNames) return true;
   for (const ZoChar* p = path; *p; ++p) {
-    if (*p == 0xFFFD) return plat::Exists(path);
+    if (*p == 0xFFFD) return plat::NamesOneFile(path);
   }
   return true;
 }
@@ -251,6 +252,23 @@ ZoResult CArchive2::LeaveOut(const ZoChar* path, int32_t event) {
   return 0;
 }
 
+ZoResult CArchive2::LeaveOutLongPath(const ZoChar* folder, const std::u16string& name, const char* step) {
+  // The path is too long for the engine's buffers (and so its stored name for the
+  // format, or for a reader's destination): a name an archive cannot hold.
+  std::u16string path;
+  try {
+    path = folder;
+    if (!path.empty() && path.back() != plat::kSeparator) path.push_back(plat::kSeparator);
+    path += name;
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, step);
+    return E_OUTOFMEMORY;
+  }
+  if (addFlags_ & ARC_ADD_SKIP_BAD_NAMES) return LeaveOut(path.c_str(), ARC_EVENT_SKIPPED_NAME);
+  ReportFailure(ARC_ERROR_BUFFER, step, path.c_str());
+  return ARC_E_BAD_NAME;
+}
+
 ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder, uint32_t listed) {
   // Only regular files are opened: anything else could block the open or a read.
   // Where the listing's attributes are the file's own, a walk does not ask again.
@@ -311,7 +329,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
                               plat::Disposition::OpenExisting);
   }
   if (ahead ? prepared.outcome == Outcome::kOpenFailed : !source) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile");
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile", path);
     return ARC_E_OPEN_FAILED;
   }
   uint64_t size = 0;
@@ -321,7 +339,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     times.lastWrite = prepared.lastWrite;
   }
   if (ahead ? prepared.outcome == Outcome::kTimesFailed : (!source.Size(&size) || !source.GetTimes(&times))) {
-    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile");
+    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile", path);
     return ARC_E_CHECK;
   }
   header.uncompressedSize = size;
@@ -962,14 +980,20 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
   ZoResult result = AddDirectory(path, baseFolder);
   if (result < 0 || result == kFolderLeftOut) return result;
   plat::DirectoryLister lister;
-  if (!lister.Open(path, u"*.*")) return result;
+  // A folder that cannot be listed (no permission) would come out empty: its
+  // files would be lost without a word.
+  if (!lister.Open(path, u"*.*")) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddDirectory", path);
+    return ARC_E_OPEN_FAILED;
+  }
   plat::DirectoryEntry entry;
   ZoChar child[ZO_MAX_PATH];
   while (lister.Next(&entry)) {
     if (IsDotOrDotDot(entry.name)) continue;
     if (!arc::JoinFolderAndName(path, entry.name, child)) {
-      ReportFailure(ARC_ERROR_BUFFER, "AddDirectory", path);
-      return ARC_E_BAD_NAME;
+      result = LeaveOutLongPath(path, entry.name, "AddDirectory");
+      if (result < 0) return result;
+      continue;
     }
     // A link to a folder is never followed: a link loop would recurse forever and
     // a link out of the tree would add files from elsewhere.
@@ -1007,8 +1031,9 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     if (isFolder && !(addFlags_ & ARC_ADD_RECURSE)) continue;
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
     if (!arc::JoinFolderAndName(baseFolder, entry.name, child)) {
-      ReportFailure(ARC_ERROR_BUFFER, "AddWildcard", baseFolder);
-      return ARC_E_BAD_NAME;
+      result = LeaveOutLongPath(baseFolder, entry.name, "AddWildcard");
+      if (result < 0) return result;
+      continue;
     }
     if (IsFolderLink(entry.attributes)) {
       result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);

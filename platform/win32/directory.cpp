@@ -194,6 +194,8 @@ bool IsLink(const ZoChar* path) {
   return data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+bool NamesOneFile(const ZoChar* path) { return Exists(path); }
+
 bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool isDirectory) {
   if (!link || !target) {
     SetLastError(kErrorInvalidName);
