@@ -111,8 +111,11 @@ bool NamesOneFile(const ZoChar* path) {
     if (end == std::string::npos) end = native.size();
     const std::string component = native.substr(start, end - start);
     if (component.find(kReplacement) != std::string::npos) {
-      // The folder that lists the component: the working folder, the root, or the path before it.
-      const std::string parent = start == 0 ? std::string() : start == 1 ? std::string("/") : native.substr(0, start - 1);
+      // The folder that lists the component: the working folder, the root, or the
+      // path before it.
+      const std::string parent = start == 0   ? std::string()
+                                 : start == 1 ? std::string("/")
+                                              : native.substr(0, start - 1);
       if (CountListedAs(parent, FromUtf8(component)) != 1) return false;
     }
     start = end + 1;
