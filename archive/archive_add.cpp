@@ -252,9 +252,10 @@ ZoResult CArchive2::LeaveOut(const ZoChar* path, int32_t event) {
   return 0;
 }
 
-ZoResult CArchive2::LeaveOutLongPath(const ZoChar* folder, const std::u16string& name, const char* step) {
-  // The path is too long for the engine's buffers (and so its stored name for the
-  // format, or for a reader's destination): a name an archive cannot hold.
+ZoResult CArchive2::LeaveOutUnjoinedName(const ZoChar* folder, const std::u16string& name, const char* step) {
+  // A path too long for the engine's buffers (and so for the format, or for a
+  // reader's destination), or a name that would read as several: a name an
+  // archive cannot hold.
   std::u16string path;
   try {
     path = folder;
@@ -991,7 +992,7 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
   while (lister.Next(&entry)) {
     if (IsDotOrDotDot(entry.name)) continue;
     if (!arc::JoinFolderAndName(path, entry.name, child)) {
-      result = LeaveOutLongPath(path, entry.name, "AddDirectory");
+      result = LeaveOutUnjoinedName(path, entry.name, "AddDirectory");
       if (result < 0) return result;
       continue;
     }
@@ -1031,7 +1032,7 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     if (isFolder && !(addFlags_ & ARC_ADD_RECURSE)) continue;
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
     if (!arc::JoinFolderAndName(baseFolder, entry.name, child)) {
-      result = LeaveOutLongPath(baseFolder, entry.name, "AddWildcard");
+      result = LeaveOutUnjoinedName(baseFolder, entry.name, "AddWildcard");
       if (result < 0) return result;
       continue;
     }
