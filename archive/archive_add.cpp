@@ -266,8 +266,9 @@ ZoResult CArchive2::LeaveOutUnjoinedName(const ZoChar* folder, const std::u16str
     return E_OUTOFMEMORY;
   }
   if (addFlags_ & ARC_ADD_SKIP_BAD_NAMES) return LeaveOut(path.c_str(), ARC_EVENT_SKIPPED_NAME);
-  ReportFailure(ARC_ERROR_BUFFER, step, path.c_str());
-  return ARC_E_BAD_NAME;
+  const bool split = name.find(plat::kSeparator) != std::u16string::npos || name.find(u'/') != std::u16string::npos;
+  ReportFailure(split ? ARC_ERROR_INVALID_ARG : ARC_ERROR_BUFFER, step, path.c_str());
+  return split ? E_INVALIDARG : ARC_E_BAD_NAME;
 }
 
 ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder, uint32_t listed) {
