@@ -66,11 +66,10 @@ bool IsFolderLink(uint32_t attributes) {
 constexpr ZoResult kFolderLeftOut = 2;
 
 // True when `path` can be a stored name: the units only come back to the same file.
-// On POSIX names reach us through UTF-8 conversion; a name whose bytes were not
-// UTF-8 comes back with U+FFFD and names another file (one named with that very
-// text) or none: it is refused unless no other name of its folder reads the same.
+// On POSIX (and under Wine) names reach us through UTF-8 conversion; a name whose
+// bytes were not UTF-8 comes back with U+FFFD and names another file (one named
+// with that very text) or none: it is refused unless no other name reads the same.
 bool NameSurvivesConversion(const ZoChar* path) {
-  if (!kPosixNames) return true;
   for (const ZoChar* p = path; *p; ++p) {
     if (*p == 0xFFFD) return plat::NamesOneFile(path);
   }
