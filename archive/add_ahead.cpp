@@ -215,7 +215,7 @@ struct AddAhead::State {
     while (lister.Next(&entry)) {
       if (IsStopped()) return false;
       if (IsDotOrDotDot(entry.name) || IsFolderLink(entry.attributes)) continue;
-      if (!JoinFolderAndName(folder, entry.name, child)) return true;  // the writer's walk stops here too
+      if (!JoinFolderAndName(folder, entry.name, child)) continue;  // the writer's walk leaves it out too
       if (entry.attributes & ZO_ATTR_DIRECTORY) {
         if (!WalkTree(child, depth + 1)) return false;
       } else if (!Push(child, entry.size, entry.attributes)) {
@@ -254,7 +254,7 @@ struct AddAhead::State {
       const bool isFolder = (entry.attributes & ZO_ATTR_DIRECTORY) != 0;
       if (isFolder && !recurse) continue;
       if (!CArchive2::MatchWildcard(entry.name.c_str(), part, kind)) continue;
-      if (!JoinFolderAndName(folder, entry.name, child)) return;
+      if (!JoinFolderAndName(folder, entry.name, child)) continue;  // left out by the writer too
       if (IsFolderLink(entry.attributes)) continue;
       if (isFolder ? !WalkTree(child, 0) : !Push(child, entry.size, entry.attributes)) return;
     }

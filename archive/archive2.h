@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/archive_format.h"
@@ -359,6 +360,11 @@ class CArchive2 {
   // through status event `event` (ARC_EVENT_SKIPPED_*) with the path as itemName.
   // Returns 0, so the walk goes on.
   ZoResult LeaveOut(const ZoChar* path, int32_t event);
+  // The walk's answer to a listed `name` in `folder` that JoinFolderAndName
+  // refuses (the path too long, a separator inside the name): left out as a name
+  // an archive cannot hold under ARC_ADD_SKIP_BAD_NAMES (0), else reported under
+  // `step`, ARC_E_BAD_NAME.
+  ZoResult LeaveOutUnjoinedName(const ZoChar* folder, std::u16string_view name, const char* step);
   // The add operations' block buffers and deflate stream, kept from the first file
   // to Close (archive_add.cpp).
   struct WriterWork;

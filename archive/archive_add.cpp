@@ -72,12 +72,12 @@ bool IsFolderLink(uint32_t attributes) {
 constexpr ZoResult kFolderLeftOut = 2;
 
 // True when `path` can be a stored name: the units only come back to the same file.
-// On POSIX names reach us through UTF-8 conversion; a name whose bytes were not
-// UTF-8 comes back with U+FFFD and no longer names the file.
+// On POSIX (and under Wine) names reach us through UTF-8 conversion; a name whose
+// bytes were not UTF-8 comes back with U+FFFD and names another file (one named
+// with that very text) or none: it is refused unless no other name reads the same.
 bool NameSurvivesConversion(const ZoChar* path) {
-  if (!kPosixNames) return true;
   for (const ZoChar* p = path; *p; ++p) {
-    if (*p == 0xFFFD) return plat::Exists(path);
+    if (*p == 0xFFFD) return plat::NamesOneFile(path);
   }
   return true;
 }
@@ -265,6 +265,25 @@ ZoResult CArchive2::LeaveOut(const ZoChar* path, int32_t event) {
   return 0;
 }
 
+ZoResult CArchive2::LeaveOutUnjoinedName(const ZoChar* folder, std::u16string_view name, const char* step) {
+  // A path too long for the engine's buffers (and so for the format, or for a
+  // reader's destination), or a name that would read as several: a name an
+  // archive cannot hold.
+  std::u16string path;
+  try {
+    path = folder;
+    if (!path.empty() && path.back() != plat::kSeparator) path.push_back(plat::kSeparator);
+    path += name;
+  } catch (const std::bad_alloc&) {
+    ReportFailure(ARC_ERROR_MEMORY, step);
+    return E_OUTOFMEMORY;
+  }
+  if (addFlags_ & ARC_ADD_SKIP_BAD_NAMES) return LeaveOut(path.c_str(), ARC_EVENT_SKIPPED_NAME);
+  const bool split = name.find(plat::kSeparator) != name.npos || name.find(u'/') != name.npos;
+  ReportFailure(split ? ARC_ERROR_INVALID_ARG : ARC_ERROR_BUFFER, step, path.c_str());
+  return split ? E_INVALIDARG : ARC_E_BAD_NAME;
+}
+
 ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const ZoChar* folder, uint32_t listed) {
   // Only regular files are opened: anything else could block the open or a read.
   // Where the listing's attributes are the file's own, a walk does not ask again.
@@ -321,7 +340,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
                               plat::Disposition::OpenExisting);
   }
   if (ahead ? prepared.outcome == Outcome::kOpenFailed : !source) {
-    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile");
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddFile", path);
     return ARC_E_OPEN_FAILED;
   }
   // The open file's status (one call) gives its size, times and permission
@@ -333,7 +352,7 @@ ZoResult CArchive2::AddFile(const ZoChar* path, const ZoChar* baseFolder, const 
     status.posixMode = prepared.posixMode;
   }
   if (ahead ? prepared.outcome == Outcome::kTimesFailed : !source.GetStatus(&status)) {
-    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile");
+    ReportFailure(ARC_ERROR_FILE_TIME, "AddFile", path);
     return ARC_E_CHECK;
   }
   // The POSIX build records the permission bits (the executable bit above all);
@@ -990,7 +1009,7 @@ class FolderChildren {
   // a listing, those of `path` listed now (none when it cannot be listed).
   FolderChildren(const arc::TreeListing* listing, size_t folder, const ZoChar* path) : listing_(listing) {
     if (!listing) {
-      lister_.Open(path, u"*.*");
+      listed_ = lister_.Open(path, u"*.*");
     } else if (folder == arc::TreeListing::kNone) {
       end_ = listing->Count();
     } else {
@@ -998,6 +1017,9 @@ class FolderChildren {
       end_ = listing->Next(folder);
     }
   }
+
+  // False when the folder could not be listed now (a replayed folder was).
+  bool Listed() const { return listed_; }
 
   bool Next(Child* child) {
     if (listing_) {
@@ -1016,6 +1038,7 @@ class FolderChildren {
  private:
   const arc::TreeListing* listing_ = nullptr;
   size_t next_ = 0, end_ = 0;
+  bool listed_ = true;
   plat::DirectoryLister lister_;
   plat::DirectoryEntry entry_;
 };
@@ -1027,12 +1050,19 @@ ZoResult CArchive2::AddDirectoryTree(const ZoChar* path, const ZoChar* baseFolde
   ZoResult result = AddDirectory(path, baseFolder, attributes);
   if (result < 0 || result == kFolderLeftOut) return result;
   FolderChildren children(listing, index, path);
+  // A folder that cannot be listed (no permission) would come out empty: its
+  // files would be lost without a word.
+  if (!children.Listed()) {
+    ReportFailure(ARC_ERROR_OPEN_INPUT, "AddDirectory", path);
+    return ARC_E_OPEN_FAILED;
+  }
   FolderChildren::Child entry;
   ZoChar child[ZO_MAX_PATH];
   while (children.Next(&entry)) {
     if (!arc::JoinFolderAndName(path, entry.name, child)) {
-      ReportFailure(ARC_ERROR_BUFFER, "AddDirectory", path);
-      return ARC_E_BAD_NAME;
+      result = LeaveOutUnjoinedName(path, entry.name, "AddDirectory");
+      if (result < 0) return result;
+      continue;
     }
     // A link to a folder is never followed: a link loop would recurse forever and
     // a link out of the tree would add files from elsewhere.
@@ -1070,8 +1100,9 @@ ZoResult CArchive2::AddWildcard(const ZoChar* path, const ZoChar* baseFolder) {
     if (isFolder && !(addFlags_ & ARC_ADD_RECURSE)) continue;
     if (!MatchWildcard(entry.name.c_str(), part, kind)) continue;
     if (!arc::JoinFolderAndName(baseFolder, entry.name, child)) {
-      ReportFailure(ARC_ERROR_BUFFER, "AddWildcard", baseFolder);
-      return ARC_E_BAD_NAME;
+      result = LeaveOutUnjoinedName(baseFolder, entry.name, "AddWildcard");
+      if (result < 0) return result;
+      continue;
     }
     if (IsFolderLink(entry.attributes)) {
       result = LeaveOut(child, ARC_EVENT_SKIPPED_FOLDER_LINK);
@@ -1099,7 +1130,11 @@ void MeasureTree(const ZoChar* folder, uint64_t* size, uint64_t* count, int dept
     return;
   }
   plat::DirectoryLister lister;
-  if (!lister.Open(folder, u"*.*")) return;
+  if (!lister.Open(folder, u"*.*")) {
+    // Adding lists such a folder itself and fails there, naming it.
+    if (listing) listing->Abandon();
+    return;
+  }
   plat::DirectoryEntry entry;
   ZoChar child[ZO_MAX_PATH];
   while (lister.Next(&entry)) {

@@ -368,7 +368,7 @@ ZoResult CArchive2::ExtractCentralDirectoryFile(const ArchiveDirectoryEntry& ent
     out = plat::File::CreateNoFollow(target.c_str());
   }
   if (!out) {
-    ReportFailure(ARC_ERROR_CREATE, step);
+    ReportFailure(ARC_ERROR_CREATE, step, target.c_str());
     return ARC_E_OPEN_FAILED;
   }
   const std::u16string& written = sibling.empty() ? target : sibling;

@@ -97,6 +97,8 @@ bool SameFullPath(const ZoChar* a, const ZoChar* b) {
 }
 
 bool JoinFolderAndName(const ZoChar* folder, plat::StringView16 name, ZoChar* out) {
+  if (name.find(plat::kSeparator) != plat::StringView16::npos || name.find(u'/') != plat::StringView16::npos)
+    return false;
   if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
   if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
   size_t used = plat::Length(out);

@@ -108,7 +108,9 @@ bool SameFullPath(const ZoChar* a, const ZoChar* b);
 
 // `folder` (a separator added when missing and the folder is not empty) followed
 // by `name`, into `out` of ZO_MAX_PATH units. False, with `out` not a usable
-// path, when the result would not fit.
+// path, when the result would not fit, or when `name` holds a separator of the
+// system: it is one name (Wine lists a Linux name with a backslash as it is; a
+// POSIX name's backslash is refused where it becomes a stored name).
 bool JoinFolderAndName(const ZoChar* folder, plat::StringView16 name, ZoChar* out);
 
 // The end record with its comment and stored name, as one byte image in `out`

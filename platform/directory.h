@@ -27,6 +27,14 @@ bool IsDirectory(const ZoChar* path);
 bool Exists(const ZoChar* path);
 // True when `path` itself is a symbolic link or junction.
 bool IsLink(const ZoChar* path);
+// True when `path` exists and names one file the way its folders list it. POSIX
+// lists a name whose bytes are not UTF-8 with U+FFFD in place of the bad bytes:
+// such a path opens another file (the one whose name is that text) or nothing,
+// so a path with U+FFFD is true only when no other name of the same folder is
+// listed as that component. Windows names are UTF-16 already: Exists, but for
+// Wine, which lists Linux names the same way, a last component with U+FFFD must
+// be listed once.
+bool NamesOneFile(const ZoChar* path);
 // Creates a symbolic link at `link` pointing to `target` (used by tests; on Windows
 // it may fail without the privilege, and callers then skip).
 bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool isDirectory);

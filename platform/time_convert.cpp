@@ -10,6 +10,11 @@ constexpr int64_t kTicksPerSecond = 10000000LL;
 }  // namespace
 
 ZoFileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
+  // Some file systems keep 64-bit seconds: times FILETIME cannot hold are clamped
+  // to its ends (before 1601 to 0, past year 30828 to the largest signed value).
+  constexpr int64_t kLastSecond = (INT64_MAX - kUnixEpochAsFileTime) / kTicksPerSecond - 1;
+  if (seconds < -kUnixEpochAsFileTime / kTicksPerSecond) return 0;
+  if (seconds > kLastSecond) return static_cast<ZoFileTime>(INT64_MAX);
   int64_t t = seconds * kTicksPerSecond + nanoseconds / 100 + kUnixEpochAsFileTime;
   return t < 0 ? 0 : static_cast<ZoFileTime>(t);
 }

@@ -82,6 +82,47 @@ bool IsLink(const ZoChar* path) {
   return lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+namespace {
+
+// How many names of the folder `parent` (native, "" for the working folder) the
+// lister shows as `component`.
+int CountListedAs(const std::string& parent, const String16& component) {
+  DIR* d = opendir(parent.empty() ? "." : parent.c_str());
+  if (!d) return 0;
+  int count = 0;
+  while (struct dirent* de = readdir(d)) {
+    if (FromUtf8(de->d_name) == component) ++count;
+  }
+  closedir(d);
+  return count;
+}
+
+}  // namespace
+
+bool NamesOneFile(const ZoChar* path) {
+  std::string native;
+  if (!ToNativePath(path, &native)) return false;
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) return false;
+  static const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+  size_t start = 0;
+  while (start < native.size()) {
+    size_t end = native.find('/', start);
+    if (end == std::string::npos) end = native.size();
+    const std::string component = native.substr(start, end - start);
+    if (component.find(kReplacement) != std::string::npos) {
+      // The folder that lists the component: the working folder, the root, or the
+      // path before it.
+      const std::string parent = start == 0   ? std::string()
+                                 : start == 1 ? std::string("/")
+                                              : native.substr(0, start - 1);
+      if (CountListedAs(parent, FromUtf8(component)) != 1) return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
 bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool /*isDirectory*/) {
   std::string l, t;
   if (!ToNativePath(link, &l) || !ToNativePath(target, &t)) return false;

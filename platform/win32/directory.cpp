@@ -194,6 +194,25 @@ bool IsLink(const ZoChar* path) {
   return data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+bool NamesOneFile(const ZoChar* path) {
+  if (!Exists(path)) return false;
+  // Windows names are UTF-16 and unique in their folder. Under Wine a Linux name
+  // that is not UTF-8 is listed with U+FFFD and may read like another one there:
+  // the name then opens the other file. Count the folder's names that read the same.
+  const String16 full(path);
+  const size_t cut = full.find_last_of(u"\\/");
+  const String16 name = cut == String16::npos ? full : full.substr(cut + 1);
+  if (name.find(u'\uFFFD') == String16::npos) return true;
+  DirectoryLister lister;
+  if (!lister.Open(cut == String16::npos ? u"." : full.substr(0, cut + 1).c_str(), u"*")) return false;
+  DirectoryEntry entry;
+  int count = 0;
+  while (lister.Next(&entry)) {
+    if (entry.name == name) ++count;
+  }
+  return count == 1;
+}
+
 bool CreateSymbolicLink(const ZoChar* link, const ZoChar* target, bool isDirectory) {
   if (!link || !target) {
     SetLastError(kErrorInvalidName);

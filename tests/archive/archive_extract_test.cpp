@@ -373,7 +373,7 @@ TEST_F(ExtractTest, FailedFile_ReportsItsStepByNameInOrder) {
        {"S 0AAAAAA0 data.bin", "E AAAAAAAA ExtractInternalNoCompression",
         "S 00000000 ExtractInternalNoCompression", "done"}},
       {"target cannot be created", [](testarc::EntrySpec&) {}, true, ARC_E_OPEN_FAILED,
-       {"E AAAAAAA2 ExtractInternalNoCompression", "done"}},
+       {"E AAAAAAA2 ExtractInternalNoCompression|<target>", "done"}},
       {"unknown compression type", [](testarc::EntrySpec& e) { e.compressionType = 2; }, false, E_NOTIMPL,
        {"done"}},
   };
@@ -391,7 +391,13 @@ TEST_F(ExtractTest, FailedFile_ReportsItsStepByNameInOrder) {
     std::u16string path = Put("failing.ach", testarc::Build(spec));
     ASSERT_EQ(archive.Open(path.c_str(), ARC_OPEN_READ, &progress), 0);
     EXPECT_EQ(archive.ExtractAll(out_.c_str(), ARC_EXTRACT_OVERWRITE), c.result);
-    EXPECT_EQ(FileTrace(progress), c.trace);
+    // A target that cannot be created is named in the event.
+    std::vector<std::string> expected = c.trace;
+    for (std::string& line : expected) {
+      const size_t at = line.find("<target>");
+      if (at != std::string::npos) line.replace(at, 8, plat::ToUtf8(Out("data.bin")));
+    }
+    EXPECT_EQ(FileTrace(progress), expected);
     if (c.folderInTheWay) {
       plat::RemoveDirectory(Out("data.bin").c_str());
     } else {

@@ -60,6 +60,9 @@ TEST(Time, UnixConversionsHandleNanosecondsAndTimesBefore1970) {
   EXPECT_EQ(plat::FileTimeFromUnix(1, 999999999), kUnixEpoch + kTicksPerSecond + 9999999);
   EXPECT_EQ(plat::FileTimeFromUnix(-1, 0), kUnixEpoch - kTicksPerSecond);
   EXPECT_EQ(plat::FileTimeFromUnix(-20000000000LL, 0), 0u);  // before 1601 clamps
+  // 64-bit seconds (btrfs keeps them) past what FILETIME holds clamp, never overflow.
+  EXPECT_EQ(plat::FileTimeFromUnix(INT64_MIN, 0), 0u);
+  EXPECT_EQ(plat::FileTimeFromUnix(INT64_MAX, 999999999), static_cast<ZoFileTime>(INT64_MAX));
 
   int64_t s;
   uint32_t ns;
