@@ -279,7 +279,7 @@ ZoResult CArchive2::LeaveOutUnjoinedName(const ZoChar* folder, std::u16string_vi
     return E_OUTOFMEMORY;
   }
   if (addFlags_ & ARC_ADD_SKIP_BAD_NAMES) return LeaveOut(path.c_str(), ARC_EVENT_SKIPPED_NAME);
-  const bool split = name.find(plat::kSeparator) != name.npos || name.find(u'/') != name.npos;
+  const bool split = arc::NameHoldsSeparator(name);
   ReportFailure(split ? ARC_ERROR_INVALID_ARG : ARC_ERROR_BUFFER, step, path.c_str());
   return split ? E_INVALIDARG : ARC_E_BAD_NAME;
 }

@@ -96,9 +96,12 @@ bool SameFullPath(const ZoChar* a, const ZoChar* b) {
   return plat::kSeparator == u'/' ? plat::StringView16(fa) == plat::StringView16(fb) : plat::EqualsNoCase(fa, fb);
 }
 
+bool NameHoldsSeparator(plat::StringView16 name) {
+  return name.find(plat::kSeparator) != plat::StringView16::npos || name.find(u'/') != plat::StringView16::npos;
+}
+
 bool JoinFolderAndName(const ZoChar* folder, plat::StringView16 name, ZoChar* out) {
-  if (name.find(plat::kSeparator) != plat::StringView16::npos || name.find(u'/') != plat::StringView16::npos)
-    return false;
+  if (NameHoldsSeparator(name)) return false;
   if (plat::CopyTruncated(out, ZO_MAX_PATH, folder) != plat::Length(folder)) return false;
   if (out[0] && ZoAddSlashToPathName(out, ZO_MAX_PATH) == 0) return false;
   size_t used = plat::Length(out);

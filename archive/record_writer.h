@@ -112,6 +112,9 @@ bool SameFullPath(const ZoChar* a, const ZoChar* b);
 // system: it is one name (Wine lists a Linux name with a backslash as it is; a
 // POSIX name's backslash is refused where it becomes a stored name).
 bool JoinFolderAndName(const ZoChar* folder, plat::StringView16 name, ZoChar* out);
+// Whether a listed `name` holds a separator of the system, so that joined to
+// its folder it would read as several names.
+bool NameHoldsSeparator(plat::StringView16 name);
 
 // The end record with its comment and stored name, as one byte image in `out`
 // (at least kEndRecordSize + 2 x (kCommentCapacity + kNameCapacity) bytes). Returns
